@@ -1,0 +1,42 @@
+#pragma once
+
+#include <string>
+
+namespace orvel::core {
+
+// "Let the window process its pending messages": the long bus operations
+// call this so that the user interface stays responsive while they wait.
+class MessagePump {
+ public:
+  virtual ~MessagePump() = default;
+  virtual void ProcessMessages() = 0;
+};
+
+// The modal dialogues of the user interface. All run on the UI thread.
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+  // Anything but an explicit Yes counts as No.
+  virtual bool AskYesNo(const std::string& question) = 0;
+  // Empty when the user cancels.
+  virtual std::string ChooseFolder(const std::string& title) = 0;
+  // The default text when the user cancels.
+  virtual std::string AskText(const std::string& caption, const std::string& prompt,
+                              const std::string& default_text) = 0;
+  // Waits for OK; the box is titled with the application title.
+  virtual void ShowNotice(const std::string& text) = 0;
+  // The desktop's "open" action; failures are ignored.
+  virtual void OpenWithShell(const std::string& target) = 0;
+};
+
+struct LocaleSeparators {
+  char decimal = ',';
+  char date = '.';
+  char time = ':';
+};
+
+// The separators of the process locale (LC_NUMERIC for the decimal sign,
+// LC_TIME for the date and time separators).
+LocaleSeparators ProcessLocaleSeparators();
+
+}  // namespace orvel::core

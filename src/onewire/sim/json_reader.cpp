@@ -1,0 +1,148 @@
+#include "onewire/sim/json_reader.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace orvel::sim {
+
+JsonObject::JsonObject(const nlohmann::json& value, std::string place, const std::string& file)
+    : value_(value), place_(std::move(place)), file_(file) {
+  if (!value_.is_object()) {
+    throw BusFileError(file_ + ": " + (place_.empty() ? "/" : place_) + ": expected an object");
+  }
+}
+
+bool JsonObject::Has(std::string_view key) const { return value_.contains(key); }
+
+void JsonObject::Fail(std::string_view key, const std::string& problem) const {
+  std::string where = place_;
+  if (!key.empty()) where += "/" + std::string(key);
+  if (where.empty()) where = "/";
+  throw BusFileError(file_ + ": " + where + ": " + problem);
+}
+
+const nlohmann::json& JsonObject::At(std::string_view key) const {
+  return value_.at(std::string(key));
+}
+
+double JsonObject::Number(std::string_view key, std::optional<double> fallback) const {
+  if (!Has(key)) {
+    if (fallback) return *fallback;
+    Fail(key, "missing number");
+  }
+  const auto& v = At(key);
+  if (!v.is_number()) Fail(key, "expected a number");
+  const double d = v.get<double>();
+  if (!std::isfinite(d)) Fail(key, "expected a finite number");
+  return d;
+}
+
+std::int64_t JsonObject::Integer(std::string_view key, std::int64_t min, std::int64_t max,
+                                 std::optional<std::int64_t> fallback) const {
+  if (!Has(key)) {
+    if (fallback) return *fallback;
+    Fail(key, "missing whole number");
+  }
+  const auto& v = At(key);
+  if (!v.is_number_integer()) {
+    if (v.is_number_float()) {
+      const double d = v.get<double>();
+      if (std::floor(d) != d || d < static_cast<double>(min) || d > static_cast<double>(max)) {
+        Fail(key, "expected a whole number from " + std::to_string(min) + " to " +
+                      std::to_string(max));
+      }
+      return static_cast<std::int64_t>(d);
+    }
+    Fail(key, "expected a whole number");
+  }
+  const std::int64_t i = v.is_number_unsigned() && v.get<std::uint64_t>() > INT64_MAX
+                             ? max + (max < INT64_MAX ? 1 : 0)
+                             : v.get<std::int64_t>();
+  if (i < min || i > max) {
+    Fail(key, "expected a whole number from " + std::to_string(min) + " to " +
+                  std::to_string(max));
+  }
+  return i;
+}
+
+bool JsonObject::Boolean(std::string_view key, std::optional<bool> fallback) const {
+  if (!Has(key)) {
+    if (fallback) return *fallback;
+    Fail(key, "missing true or false");
+  }
+  const auto& v = At(key);
+  if (!v.is_boolean()) Fail(key, "expected true or false");
+  return v.get<bool>();
+}
+
+std::string JsonObject::String(std::string_view key, std::optional<std::string> fallback) const {
+  if (!Has(key)) {
+    if (fallback) return *fallback;
+    Fail(key, "missing text");
+  }
+  const auto& v = At(key);
+  if (!v.is_string()) Fail(key, "expected a text");
+  return v.get<std::string>();
+}
+
+SimValue JsonObject::Value(std::string_view key, std::optional<double> fallback) const {
+  if (!Has(key)) {
+    if (fallback) return SimValue::Constant(*fallback);
+    Fail(key, "missing value");
+  }
+  const auto& v = At(key);
+  if (v.is_number()) return SimValue::Constant(Number(key));
+  if (!v.is_object()) Fail(key, "expected a number or { \"base\", \"amplitude\", \"period_s\" }");
+  const JsonObject o = Object(key);
+  o.AllowOnly({"base", "amplitude", "period_s"});
+  SimValue s;
+  s.base = o.Number("base");
+  s.amplitude = o.Number("amplitude", 0.0);
+  s.period_s = o.Number("period_s", 600.0);
+  if (s.period_s <= 0.0) o.Fail("period_s", "must be above 0");
+  return s;
+}
+
+JsonObject JsonObject::Object(std::string_view key) const {
+  if (!Has(key)) Fail(key, "missing object");
+  const auto& v = At(key);
+  if (!v.is_object()) Fail(key, "expected an object");
+  return JsonObject(v, place_ + "/" + std::string(key), file_);
+}
+
+Faults JsonObject::ReadFaults() const {
+  Faults f;
+  if (!Has("faults")) return f;
+  const JsonObject o = Object("faults");
+  o.AllowOnly({"absent_after", "returns_after", "crc_error_rate", "seed", "power_on",
+               "busy_forever", "nack"});
+  if (o.Has("absent_after")) {
+    f.absent_after = static_cast<std::uint64_t>(o.Integer("absent_after", 0, INT64_MAX));
+  }
+  if (o.Has("returns_after")) {
+    if (!f.absent_after) o.Fail("returns_after", "needs absent_after");
+    f.returns_after = static_cast<std::uint64_t>(o.Integer("returns_after", 0, INT64_MAX));
+    if (*f.returns_after <= *f.absent_after) {
+      o.Fail("returns_after", "must be above absent_after");
+    }
+  }
+  f.crc_error_rate = o.Number("crc_error_rate", 0.0);
+  if (f.crc_error_rate < 0.0 || f.crc_error_rate > 1.0) {
+    o.Fail("crc_error_rate", "expected a number from 0 to 1");
+  }
+  f.seed = static_cast<std::uint32_t>(o.Integer("seed", 0, UINT32_MAX, 1));
+  f.power_on = o.Boolean("power_on", false);
+  f.busy_forever = o.Boolean("busy_forever", false);
+  f.nack = o.Boolean("nack", false);
+  return f;
+}
+
+void JsonObject::AllowOnly(std::initializer_list<std::string_view> known) const {
+  for (auto it = value_.begin(); it != value_.end(); ++it) {
+    if (std::find(known.begin(), known.end(), it.key()) == known.end()) {
+      Fail(it.key(), "unknown setting");
+    }
+  }
+}
+
+}  // namespace orvel::sim
