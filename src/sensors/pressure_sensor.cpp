@@ -1,0 +1,89 @@
+#include "sensors/pressure_sensor.h"
+
+#include <algorithm>
+#include <array>
+#include <string>
+
+#include "sensors/bmp280_compensation.h"
+
+namespace orvel::sensors {
+namespace {
+
+constexpr std::uint8_t kStop = 1;
+constexpr std::uint8_t kNoStop = 0;
+constexpr std::uint8_t kRegId = 0xD0;
+constexpr std::array<std::uint8_t, 2> kConfigOff{0xF5, 0x00};
+// Temperature and pressure oversampling x8, forced mode.
+constexpr std::array<std::uint8_t, 2> kForcedX8{0xF4, 0x91};
+constexpr std::uint8_t kRegData = 0xF7;
+constexpr std::uint8_t kRegCalibration = 0x88;
+constexpr std::uint32_t kMeasureWaitMs = 100;
+
+}  // namespace
+
+PressureSensor::PressureSensor(onewire::BusSession& bus, onewire::DeviceTable& Asens,
+                               BridgeTransfers& transfers, core::Clock& clock,
+                               core::Dialogs& dialogs)
+    : bus_(bus), Asens_(Asens), transfers_(transfers), clock_(clock), dialogs_(dialogs) {}
+
+void PressureSensor::StrongAccess() {
+  bus_.tmex.TMStrongAccess(bus_.SHandle, bus_.StateBuf.data());
+}
+
+void PressureSensor::ShowError(BridgeResult result) {
+  dialogs_.ShowNotice("ErrorRead " + std::to_string(result));
+}
+
+void PressureSensor::getSerialP(std::uint8_t* buf, std::int16_t Indx) {
+  std::fill_n(buf, 6, std::uint8_t{0});
+  if (!transfers_.SelectDevice(Indx)) return;
+  StrongAccess();
+  if (transfers_.I2CWriteP(&kRegId, 1, kNoStop) < 0) return;
+  StrongAccess();
+  std::uint8_t id = 0;
+  if (transfers_.I2CReadP(&id, 1) < 0) return;
+  buf[0] = id;
+}
+
+ValuesRead PressureSensor::getValue_HDC_TP(std::int16_t Indx) {
+  auto& slot = Asens_.at(static_cast<std::size_t>(Indx));
+  slot.Hu = 0.0;
+  if (!transfers_.SelectDevice(Indx)) return {};
+  // The selection has just addressed the bridge for the first transfer.
+  if (const BridgeResult r = transfers_.I2CWriteP(kConfigOff.data(), 2, kStop); r < 0) {
+    ShowError(r);
+    return {};
+  }
+  StrongAccess();
+  if (const BridgeResult r = transfers_.I2CWriteP(kForcedX8.data(), 2, kStop); r < 0) {
+    ShowError(r);
+    return {};
+  }
+  clock_.Sleep(kMeasureWaitMs);
+  StrongAccess();
+  if (transfers_.I2CWriteP(&kRegData, 1, kNoStop) < 0) return {};
+  StrongAccess();
+  std::array<std::uint8_t, 6> data{};
+  if (const BridgeResult r = transfers_.I2CReadP(data.data(), 6); r < 0) {
+    ShowError(r);
+    return {};
+  }
+  StrongAccess();
+  if (const BridgeResult r = transfers_.I2CWriteP(&kRegCalibration, 1, kNoStop); r < 0) {
+    ShowError(r);
+    return {};
+  }
+  StrongAccess();
+  std::array<std::uint8_t, 24> calibration{};
+  if (const BridgeResult r = transfers_.I2CReadP(calibration.data(), 24); r < 0) {
+    ShowError(r);
+    return {};
+  }
+  const Bmp280Values v =
+      Compensate(ParseCalibration(calibration.data()), ParseRawData(data.data()));
+  slot.Temperature = v.stored_temperature;
+  slot.Hu = v.stored_pressure_kpa;
+  return {true, slot.Hu != 0.0};
+}
+
+}  // namespace orvel::sensors
