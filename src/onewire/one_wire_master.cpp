@@ -24,4 +24,21 @@ std::optional<OneWireMaster::Triplet> OneWireMaster::SearchTriplet(int direction
   return Triplet{*id, *cmp, dir};
 }
 
+std::optional<OneWireMaster::SearchPathResult> OneWireMaster::SearchPath(const RomCode& choices) {
+  SearchPathResult result{{}, 0, true};
+  for (int i = 0; i < 64; ++i) {
+    const auto index = static_cast<std::size_t>(i / 8);
+    const auto mask = static_cast<std::uint8_t>(1U << (i % 8));
+    const auto t = SearchTriplet((choices[index] & mask) ? 1 : 0);
+    if (!t) return std::nullopt;
+    if (t->id_bit == 1 && t->cmp_bit == 1) {
+      result.complete = false;  // nobody answered: the rest of the path is void
+      return result;
+    }
+    if (t->id_bit == 0 && t->cmp_bit == 0) result.conflicts |= std::uint64_t{1} << i;
+    if (t->direction) result.rom[index] = static_cast<std::uint8_t>(result.rom[index] | mask);
+  }
+  return result;
+}
+
 }  // namespace orvel::onewire

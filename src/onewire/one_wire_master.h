@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "onewire/rom_code.h"
+
 namespace orvel::onewire {
 
 // Result of a link-level operation that can fail on the adapter side.
@@ -37,6 +39,15 @@ class OneWireMaster {
     int direction;
   };
   virtual std::optional<Triplet> SearchTriplet(int direction);
+  // One pass of 64 search steps after the Search ROM byte, taking the bit
+  // of `choices` wherever both values are present. The default is built on
+  // SearchTriplet; an adapter with a search accelerator does it in one go.
+  struct SearchPathResult {
+    RomCode rom;              // the path taken, bit i of the code at step i
+    std::uint64_t conflicts;  // bit i set: both values were present at step i
+    bool complete;            // false: no device answered some step
+  };
+  virtual std::optional<SearchPathResult> SearchPath(const RomCode& choices);
 
   // Strong pull-up: take effect after the next byte (armed) or at once, and
   // back to the normal level. A master without it ignores the request.

@@ -1,6 +1,7 @@
 #include "onewire/tmex_over_master.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace orvel::onewire {
@@ -57,15 +58,15 @@ std::int16_t TmexOverMaster::Get_Version(char* buf) {
 }
 
 std::int16_t TmexOverMaster::TMGetTypeVersion(std::int16_t port_type, char* buf) {
-  CopyText(master_ && port_type == open_port_type_ ? master_->Description()
-                                                   : driver_name_ + " port type " +
-                                                         std::to_string(port_type),
+  CopyText(master_ && port_type == open_port_type_
+               ? master_->Description()
+               : driver_name_ + " port type " + std::to_string(port_type),
            buf);
   return 1;
 }
 
-std::int32_t TmexOverMaster::TMExtendedStartSession(std::int16_t port_num,
-                                                    std::int16_t port_type, void*) {
+std::int32_t TmexOverMaster::TMExtendedStartSession(std::int16_t port_num, std::int16_t port_type,
+                                                    void*) {
   // A new session replaces any earlier one of this caller.
   session_ = 0;
   if (!master_ || port_num != open_port_num_ || port_type != open_port_type_) {
@@ -77,8 +78,9 @@ std::int32_t TmexOverMaster::TMExtendedStartSession(std::int16_t port_num,
     open_port_num_ = port_num;
     open_port_type_ = port_type;
   }
-  session_ = next_handle_++;
-  if (next_handle_ <= 0) next_handle_ = 1;
+  session_ = next_handle_;
+  // Handles stay positive: after the largest one, numbering starts again.
+  next_handle_ = next_handle_ == INT32_MAX ? 1 : next_handle_ + 1;
   return session_;
 }
 
@@ -119,22 +121,19 @@ std::optional<bool> TmexOverMaster::SearchPass(SearchState& s) {
   if (!*presence) return false;
   if (!master_->TouchByte(kSearchRom)) return std::nullopt;
 
-  RomCode rom = s.current;
-  int last_zero = -1;
+  // Below the last discrepancy follow the last code, take 1 there, 0 above.
+  RomCode choices{};
   for (int i = 0; i < 64; ++i) {
-    int want;
-    if (i < s.last_discrepancy) {
-      want = RomBit(rom, i);
-    } else {
-      want = i == s.last_discrepancy ? 1 : 0;
-    }
-    const auto t = master_->SearchTriplet(want);
-    if (!t) return std::nullopt;
-    if (t->id_bit == 1 && t->cmp_bit == 1) return false;  // nobody answered this bit
-    if (t->id_bit == 0 && t->cmp_bit == 0 && t->direction == 0) last_zero = i;
-    auto& byte = rom[static_cast<std::size_t>(i / 8)];
-    const auto mask = static_cast<std::uint8_t>(1U << (i % 8));
-    byte = static_cast<std::uint8_t>(t->direction ? byte | mask : byte & ~mask);
+    const int want = i < s.last_discrepancy ? RomBit(s.current, i) : i == s.last_discrepancy;
+    if (want) choices[static_cast<std::size_t>(i / 8)] |= static_cast<std::uint8_t>(1U << (i % 8));
+  }
+  const auto path = master_->SearchPath(choices);
+  if (!path) return std::nullopt;
+  if (!path->complete) return false;
+  const RomCode rom = path->rom;
+  int last_zero = -1;
+  for (int i = 63; i >= 0 && last_zero < 0; --i) {
+    if ((path->conflicts >> i & 1) && !RomBit(rom, i)) last_zero = i;
   }
   s.current = rom;
   s.last_discrepancy = last_zero;
@@ -201,15 +200,11 @@ std::int16_t TmexOverMaster::TMStrongAccess(std::int32_t handle, void* state) {
   if (!presence) return kTmexAdapterError;
   if (!*presence) return 0;
   if (!master_->TouchByte(kSearchRom)) return kTmexAdapterError;
-  // A search directed at the current code: every bit must be answered by a
-  // device that has it, else that device is not on the bus.
-  for (int i = 0; i < 64; ++i) {
-    const int want = RomBit(s.current, i);
-    const auto t = master_->SearchTriplet(want);
-    if (!t) return kTmexAdapterError;
-    const bool present = want ? t->cmp_bit == 0 : t->id_bit == 0;
-    if (!present || t->direction != want) return 0;
-  }
+  // A search directed at the current code: it takes that code's bit where
+  // both are present, so it ends on the code only if that device answered.
+  const auto path = master_->SearchPath(s.current);
+  if (!path) return kTmexAdapterError;
+  if (!path->complete || path->rom != s.current) return 0;
   return 1;
 }
 

@@ -14,7 +14,7 @@
 namespace orvel::onewire {
 
 // Negative results of the driver operations.
-inline constexpr std::int16_t kTmexNoSession = -200;   // handle not valid
+inline constexpr std::int16_t kTmexNoSession = -200;    // handle not valid
 inline constexpr std::int16_t kTmexAdapterError = -12;  // adapter did not answer mid-operation
 inline constexpr std::int32_t kTmexNoDriver = -1;       // no driver for this port type
 
@@ -54,8 +54,8 @@ class TmexOverMaster : public Tmex {
   std::int16_t TMStrongAccess(std::int32_t handle, void* state) override;
   std::int16_t TMTouchByte(std::int32_t handle, std::int16_t byte) override;
   std::int16_t TMTouchBit(std::int32_t handle, std::int16_t bit) override;
-  std::int16_t TMOneWireLevel(std::int32_t handle, std::int16_t operation,
-                              std::int16_t level_mode, std::int16_t prime) override;
+  std::int16_t TMOneWireLevel(std::int32_t handle, std::int16_t operation, std::int16_t level_mode,
+                              std::int16_t prime) override;
 
   void SetDefaultPort(std::optional<DefaultPort> port) { default_port_ = port; }
   // The open link layer, if any (for tests and traffic figures).

@@ -1,5 +1,7 @@
 #include "onewire/sim/bus_file.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -20,15 +22,41 @@ onewire::RomCode DeviceRom(const JsonObject& device) {
     return *rom;
   }
   const std::string family = device.String("family");
-  if (family.size() != 2 || family.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+  if (family.size() != 2 ||
+      family.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
     device.Fail("family", "expected two hexadecimal digits");
   }
   const std::string serial = device.String("serial");
-  if (serial.size() != 12 || serial.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+  if (serial.size() != 12 ||
+      serial.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
     device.Fail("serial", "expected twelve hexadecimal digits");
   }
   return onewire::MakeRom(static_cast<std::uint8_t>(std::stoul(family, nullptr, 16)),
                           std::stoull(serial, nullptr, 16));
+}
+
+// "line L, column C" of the 1-based byte position the parser stopped at.
+std::string JsonErrorPlace(const std::string& text, std::size_t byte) {
+  std::size_t line = 1;
+  std::size_t column = 1;
+  const std::size_t end = std::min(byte > 0 ? byte - 1 : 0, text.size());
+  for (std::size_t i = 0; i < end; ++i) {
+    if (text[i] == '\n') {
+      ++line;
+      column = 1;
+    } else {
+      ++column;
+    }
+  }
+  return "line " + std::to_string(line) + ", column " + std::to_string(column);
+}
+
+// The parser's own account of the problem, without its exception prefix and
+// position (which JsonErrorPlace gives).
+std::string JsonErrorReason(const std::string& what) {
+  const auto colon = what.find(": ");
+  if (colon == std::string::npos) return "";
+  return " (" + what.substr(colon + 2) + ")";
 }
 
 }  // namespace
@@ -38,7 +66,8 @@ BusSpec ParseBusFile(const std::string& text, const std::string& file) {
   try {
     doc = nlohmann::json::parse(text);
   } catch (const nlohmann::json::parse_error& e) {
-    throw BusFileError(file + ": byte " + std::to_string(e.byte) + ": not valid JSON");
+    throw BusFileError(file + ": " + JsonErrorPlace(text, e.byte) + ": not valid JSON" +
+                       JsonErrorReason(e.what()));
   }
   const JsonObject top(doc, "", file);
   top.AllowOnly({"adapter", "devices"});
@@ -68,10 +97,13 @@ BusSpec ParseBusFile(const std::string& text, const std::string& file) {
 }
 
 BusSpec LoadBusFile(const std::string& path) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) throw BusFileError(path + ": is a folder");
   std::ifstream in(path, std::ios::binary);
   if (!in) throw BusFileError(path + ": cannot be read");
   std::ostringstream text;
   text << in.rdbuf();
+  if (in.bad()) throw BusFileError(path + ": cannot be read");
   return ParseBusFile(text.str(), path);
 }
 

@@ -44,24 +44,30 @@ std::int64_t JsonObject::Integer(std::string_view key, std::int64_t min, std::in
     Fail(key, "missing whole number");
   }
   const auto& v = At(key);
-  if (!v.is_number_integer()) {
-    if (v.is_number_float()) {
-      const double d = v.get<double>();
-      if (std::floor(d) != d || d < static_cast<double>(min) || d > static_cast<double>(max)) {
-        Fail(key, "expected a whole number from " + std::to_string(min) + " to " +
-                      std::to_string(max));
-      }
-      return static_cast<std::int64_t>(d);
+  const std::string range =
+      "expected a whole number from " + std::to_string(min) + " to " + std::to_string(max);
+  if (v.is_number_unsigned()) {
+    const std::uint64_t u = v.get<std::uint64_t>();
+    if (max < 0 || u > static_cast<std::uint64_t>(max) || static_cast<std::int64_t>(u) < min) {
+      Fail(key, range);
     }
-    Fail(key, "expected a whole number");
+    return static_cast<std::int64_t>(u);
   }
-  const std::int64_t i = v.is_number_unsigned() && v.get<std::uint64_t>() > INT64_MAX
-                             ? max + (max < INT64_MAX ? 1 : 0)
-                             : v.get<std::int64_t>();
-  if (i < min || i > max) {
-    Fail(key, "expected a whole number from " + std::to_string(min) + " to " +
-                  std::to_string(max));
+  if (v.is_number_integer()) {
+    const std::int64_t i = v.get<std::int64_t>();
+    if (i < min || i > max) Fail(key, range);
+    return i;
   }
+  if (!v.is_number_float()) Fail(key, "expected a whole number");
+  // 2.0 counts as 2; compare as doubles first so that huge values cannot
+  // overflow the conversion.
+  const double d = v.get<double>();
+  if (!std::isfinite(d) || std::floor(d) != d || d < static_cast<double>(min) ||
+      d >= static_cast<double>(max) + 1.0) {
+    Fail(key, range);
+  }
+  const auto i = static_cast<std::int64_t>(d);
+  if (i < min || i > max) Fail(key, range);
   return i;
 }
 

@@ -94,6 +94,7 @@ std::optional<int> SimBus::TouchBit(int bit) {
     dropped = dropped || !d->Listening();
   }
   if (dropped) std::erase_if(active_, [](SimDevice* d) { return !d->Listening(); });
+  if (slot_hook_) slot_hook_(traffic_.slots);
   return line;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,6 +44,10 @@ class SimBus final : public onewire::OneWireMaster {
   // A short on the line: resets see no presence and every slot reads 0.
   void SetShorted(bool shorted) { shorted_ = shorted; }
 
+  // Runs after every time slot with the number of slots so far, so a test
+  // can unplug or plug a device at an exact bit of a search.
+  void SetSlotHook(std::function<void(std::uint64_t slots)> hook) { slot_hook_ = std::move(hook); }
+
   const BusTraffic& traffic() const { return traffic_; }
   void ResetTraffic() { traffic_ = {}; }
   SimTime Now() const;
@@ -67,6 +72,7 @@ class SimBus final : public onewire::OneWireMaster {
   std::vector<std::unique_ptr<SimDevice>> devices_;
   std::vector<SimDevice*> active_;  // devices still listening since the last reset
   BusTraffic traffic_;
+  std::function<void(std::uint64_t)> slot_hook_;
   bool adapter_present_ = true;
   bool shorted_ = false;
   bool armed_ = false;

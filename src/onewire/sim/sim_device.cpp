@@ -12,8 +12,7 @@ constexpr std::uint8_t kReadRom = 0x33;
 
 }  // namespace
 
-SimDevice::SimDevice(onewire::RomCode rom, Faults faults)
-    : rom_(rom), faults_(std::move(faults)) {}
+SimDevice::SimDevice(onewire::RomCode rom, Faults faults) : rom_(rom), faults_(std::move(faults)) {}
 
 bool SimDevice::Reset(SimTime now) {
   const bool answers = present_ && faults_.AnswersReset(resets_seen_);

@@ -1,0 +1,173 @@
+#include "onewire/bus_scanner.h"
+
+#include <array>
+#include <utility>
+
+namespace orvel::onewire {
+namespace {
+
+constexpr const char* kNoDefaultPortNotice =
+    "Порт 1-wire \"по умолчанию\" не найден. Произведите настройку вручную.";
+constexpr const char* kStatusNoPort = "Не выбран порт для подключения!!!";
+constexpr const char* kStatusDriverError = "Ошибка настройки драйвера порта!!!";
+constexpr const char* kStatusCheckAdapter = " Проверьте подключение адаптера 1Wire!!!";
+constexpr const char* kStatusAdapterFound = "Адаптер найден";
+
+// Item index + 1 is the port type handed to the driver.
+constexpr std::array<const char*, 6> kAdapterTypes{"DS9097E",  "Parallel", "--------",
+                                                   "--------", "DS90907U", "USB"};
+constexpr int kPortCount = 12;
+// Where the scan points the settings tab when the driver has no default port.
+constexpr std::int16_t kFallbackPortNum = 1;
+constexpr std::int16_t kFallbackPortType = 6;
+
+}  // namespace
+
+BusScanner::BusScanner(BusSession& bus, DeviceCatalog& catalog, ScanControls controls,
+                       core::Dialogs& dialogs, core::MessagePump& pump, core::Clock& clock,
+                       const core::StartupSettings& settings, core::DateTime& lastTimeConvert)
+    : bus_(bus),
+      catalog_(catalog),
+      controls_(controls),
+      dialogs_(dialogs),
+      pump_(pump),
+      clock_(clock),
+      settings_(settings),
+      lastTimeConvert_(lastTimeConvert) {}
+
+void BusScanner::SetRefreshMeasurements(std::function<void(bool rebuild)> refresh) {
+  refresh_ = std::move(refresh);
+}
+
+void BusScanner::FillPortAndAdapterLists() {
+  controls_.cbbPort.Clear();
+  controls_.cbAdapter.Clear();
+  for (const char* type : kAdapterTypes) controls_.cbAdapter.Append(type);
+  for (int port = 1; port <= kPortCount; ++port) controls_.cbbPort.Append(std::to_string(port));
+  controls_.cbbPort.Select(-1);
+  controls_.cbAdapter.Select(-1);
+}
+
+void BusScanner::cbbPortChange() {
+  defaultPort = static_cast<std::int16_t>(controls_.cbbPort.Selected() + 1);
+}
+
+void BusScanner::cbAdapterChange() {
+  defaultAdapter = static_cast<std::int16_t>(controls_.cbAdapter.Selected() + 1);
+}
+
+std::int16_t BusScanner::ScanBus() {
+  flgRedravAll = false;
+  std::int16_t result = 1;
+  // Nothing raised inside the scan may escape it: a failure shows in stat1
+  // and the result, and the poll retries on its next tick.
+  try {
+    if (ChoosePort() == PortChoice::kNone) {
+      result = 0;
+      controls_.stat1.SetText(kStatusNoPort);
+      OldFoundDev = 0;
+      FoundDev = 0;
+      flgRedravAll = true;
+      if (refresh_) refresh_(true);
+      return result;
+    }
+    OpenAndEnumerate(result);
+  } catch (...) {
+  }
+  return result;
+}
+
+BusScanner::PortChoice BusScanner::ChoosePort() {
+  if (!portConfigDefault) {
+    PortNum = defaultPort;
+    PortType = defaultAdapter;
+    return PortChoice::kFound;
+  }
+  if (bus_.tmex.TMReadDefaultPort(&PortNum, &PortType) >= 1) return PortChoice::kFound;
+
+  // Asked once: from now on the settings tab chooses the port.
+  portConfigDefault = false;
+  dialogs_.ShowNotice(kNoDefaultPortNotice);
+  PortNum = kFallbackPortNum;
+  PortType = kFallbackPortType;
+  controls_.cbbPort.Select(PortNum - 1);
+  controls_.cbAdapter.Select(PortType - 1);
+  // The lists now show a choice; take it as the user's, so the next scan
+  // uses the port the settings tab shows.
+  cbbPortChange();
+  cbAdapterChange();
+  return PortChoice::kNone;
+}
+
+void BusScanner::EndOpenSession() {
+  if (bus_.SHandle > 0) bus_.tmex.TMEndSession(bus_.SHandle);
+  bus_.SHandle = 0;
+}
+
+void BusScanner::Fail(const char* status, bool redraw) {
+  controls_.stat1.SetText(status);
+  OldFoundDev = 0;
+  FoundDev = 0;
+  if (redraw) flgRedravAll = true;
+}
+
+void BusScanner::OpenAndEnumerate(std::int16_t& result) {
+  Tmex& tmex = bus_.tmex;
+  std::array<char, kVersionBufSize> version{};
+  std::array<char, kVersionBufSize> type_version{};
+  tmex.Get_Version(version.data());
+  tmex.TMGetTypeVersion(PortType, type_version.data());
+
+  // One session at a time: the one the last cycle used ends here.
+  EndOpenSession();
+  bus_.SHandle = tmex.TMExtendedStartSession(PortNum, PortType, nullptr);
+  if (bus_.SHandle < 0) {
+    result = 0;
+    Fail(kStatusDriverError, false);
+    return;
+  }
+  if (bus_.SHandle == 0) return;  // no session and no error: everything stays
+
+  const std::int16_t setup = tmex.TMSetup(bus_.SHandle);
+  if (setup != 1 && setup != 2) {
+    EndOpenSession();
+    result = 0;
+    Fail(kStatusCheckAdapter, true);
+    return;
+  }
+  controls_.stat1.SetText(kStatusAdapterFound);
+
+  if (tmex.TMFirst(bus_.SHandle, bus_.StateBuf.data()) != 1) return;
+  auto& rom = bus_.ROM;
+  rom[0] = 0;
+  std::int16_t r = tmex.TMRom(bus_.SHandle, bus_.StateBuf.data(), rom.data());
+  catalog_.RegisterDevice(rom.data(), 0);
+  std::int16_t count = 1;
+  // The table has kSlotCount slots: a longer bus gives its first devices in
+  // search order and the rest wait for a shorter bus.
+  while (r > 0 && count < kSlotCount) {
+    pump_.ProcessMessages();
+    r = tmex.TMNext(bus_.SHandle, bus_.StateBuf.data());
+    if (r > 0) {
+      rom[0] = 0;
+      tmex.TMRom(bus_.SHandle, bus_.StateBuf.data(), rom.data());
+      catalog_.RegisterDevice(rom.data(), count);
+      ++count;
+    }
+  }
+  FinishEnumeration(count);
+}
+
+void BusScanner::FinishEnumeration(std::int16_t count) {
+  FoundDev = count;
+  if (count != OldFoundDev) {
+    // The lists are rebuilt; the deadline the poll set stays.
+    OldFoundDev = count;
+    flgRedravAll = true;
+  } else {
+    flgRedravAll = false;
+    lastTimeConvert_ = core::AddSeconds(clock_.Now(), settings_.LogInterval);
+  }
+}
+
+}  // namespace orvel::onewire
