@@ -1,0 +1,79 @@
+#include "measure/journal_files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace orvel::measure {
+namespace {
+
+#ifdef _WIN32
+int OpenAppend(const char* path) {
+  return ::_open(path, _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY, _S_IREAD | _S_IWRITE);
+}
+std::int64_t SizeOf(int fd) { return ::_lseeki64(fd, 0, SEEK_END); }
+std::int64_t WriteTo(int fd, const char* data, std::size_t size) {
+  return ::_write(fd, data, static_cast<unsigned>(size));
+}
+bool CutTo(int fd, std::int64_t length) { return ::_chsize_s(fd, length) == 0; }
+bool CloseFd(int fd) { return ::_close(fd) == 0; }
+#else
+int OpenAppend(const char* path) {
+  int fd;
+  do {
+    fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+std::int64_t SizeOf(int fd) {
+  struct stat st {};
+  return ::fstat(fd, &st) == 0 ? static_cast<std::int64_t>(st.st_size) : -1;
+}
+std::int64_t WriteTo(int fd, const char* data, std::size_t size) {
+  ssize_t n;
+  do {
+    n = ::write(fd, data, size);
+  } while (n < 0 && errno == EINTR);  // interrupted before any byte went out
+  return n;
+}
+bool CutTo(int fd, std::int64_t length) { return ::ftruncate(fd, length) == 0; }
+bool CloseFd(int fd) { return ::close(fd) == 0; }
+#endif
+
+class OsJournalFile final : public JournalFile {
+ public:
+  explicit OsJournalFile(int fd) : fd_(fd) {}
+  ~OsJournalFile() override {
+    if (fd_ >= 0) CloseFd(fd_);
+  }
+  std::int64_t Size() override { return SizeOf(fd_); }
+  std::int64_t Write(const char* data, std::size_t size) override {
+    return WriteTo(fd_, data, size);
+  }
+  bool Truncate(std::int64_t length) override { return CutTo(fd_, length); }
+  bool Close() override {
+    const int fd = fd_;
+    fd_ = -1;
+    return CloseFd(fd);
+  }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+std::unique_ptr<JournalFile> OsJournalFiles::OpenForAppend(const std::string& path) {
+  const int fd = OpenAppend(path.c_str());
+  if (fd < 0) return nullptr;
+  return std::make_unique<OsJournalFile>(fd);
+}
+
+}  // namespace orvel::measure

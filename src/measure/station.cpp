@@ -1,0 +1,110 @@
+#include "measure/station.h"
+
+#include <exception>
+
+#include "measure/bus_sensor_readers.h"
+#include "measure/journal.h"
+#include "measure/measurement_cycle.h"
+#include "measure/poll_loop.h"
+#include "onewire/bus_scanner.h"
+#include "onewire/device_catalog.h"
+
+namespace orvel::measure {
+namespace {
+
+std::string ExceptionText(std::exception_ptr error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const std::exception& e) {
+    return e.what();
+  } catch (...) {
+    return "Неизвестная ошибка";
+  }
+}
+
+}  // namespace
+
+// Declared in dependency order: each unit is built from the ones above it.
+struct Station::Units {
+  Units(onewire::Tmex& tmex, const StationControls& c, const StationPlatform& p,
+        core::StartupSettings s)
+      : settings(std::move(s)),
+        separators(p.separators),
+        session(tmex),
+        catalog(session, c.stat1),
+        scanner(session, catalog, onewire::ScanControls{c.stat1, c.cbbPort, c.cbAdapter}, p.dialogs,
+                p.pump, p.clock, settings, lastTimeConvert),
+        readers(session, catalog.Asens, p.clock, p.pump, p.dialogs),
+        catalogCalls(catalog),
+        journal(catalog.Asens, settings, p.clock, p.dialogs, separators, p.files),
+        cycle(catalog.Asens, CycleState{scanner.FoundDev, flagExit, session.ROM},
+              CycleControls{c.cmb1820, c.lblTvalue, c.cmbhlt, c.lblHvalue, c.cmbds28e17, c.edtSNHDC,
+                            c.lblValT28e17, c.lblValH28e17, c.lblValP28e17, c.lblValPTds28e17},
+              readers, catalogCalls, journal, p.clock, settings, separators),
+        tmrg(p.timers, p.poster),
+        poll(
+            tmrg,
+            PollSteps{[this] { return scanner.ScanBus(); }, [this] { return scanner.flgRedravAll; },
+                      [this](bool rebuild) { cycle.RefreshMeasurements(rebuild); },
+                      [this] { session.tmex.TMClose(session.SHandle); }},
+            PollControls{c.shpindik, c.shpTimer, c.lblBackTimer}, p.clock, p.dialogs, settings,
+            lastTimeConvert, flagExit),
+        dialogs(p.dialogs) {
+    scanner.SetRefreshMeasurements([this](bool rebuild) { cycle.RefreshMeasurements(rebuild); });
+    tmrg.SetPeriod(1000);
+    tmrg.SetDueTime(1000);
+    tmrg.OnTimer = [this](TksTimer&) { poll.tmrgTimer(); };
+    tmrg.OnException = [this](std::exception_ptr e) { dialogs.ShowNotice(ExceptionText(e)); };
+  }
+
+  core::StartupSettings settings;
+  core::LocaleSeparators separators;
+  std::int16_t flagExit = kRunning;
+  core::DateTime lastTimeConvert = 0.0;
+  onewire::BusSession session;
+  onewire::DeviceCatalog catalog;
+  onewire::BusScanner scanner;
+  BusSensorReaders readers;
+  CatalogCallsOf catalogCalls;
+  Journal journal;
+  MeasurementCycle cycle;
+  TksTimer tmrg;
+  PollLoop poll;
+  core::Dialogs& dialogs;
+};
+
+Station::Station(onewire::Tmex& tmex, StationControls controls, StationPlatform platform,
+                 core::StartupSettings settings)
+    : units_(std::make_unique<Units>(tmex, controls, platform, std::move(settings))) {}
+
+Station::~Station() = default;
+
+void Station::FillPortAndAdapterLists() { units_->scanner.FillPortAndAdapterLists(); }
+core::StartupSettings& Station::settings() { return units_->settings; }
+void Station::Start() { units_->tmrg.SetEnabled(true); }
+
+void Station::Tick(std::uint32_t threadCount) { units_->tmrg.TimerWndProc(threadCount); }
+void Station::TimerCheckTmrTimer() { units_->poll.TimerCheckTmrTimer(); }
+bool Station::TimerCheckTmrEnabled() const { return units_->poll.TimerCheckTmrEnabled(); }
+void Station::FormCloseQuery() { units_->poll.FormCloseQuery(); }
+void Station::RescanRequested() { units_->poll.RescanRequested(); }
+
+void Station::cmb1820Change() { units_->cycle.cmb1820Change(); }
+void Station::cmbhltChange() { units_->cycle.cmbhltChange(); }
+void Station::cmbds28e17Change() { units_->cycle.cmbds28e17Change(); }
+void Station::lblValPTds28e17Click() { units_->cycle.lblValPTds28e17Click(); }
+void Station::cbbPortChange() { units_->scanner.cbbPortChange(); }
+void Station::cbAdapterChange() { units_->scanner.cbAdapterChange(); }
+
+onewire::BusSession& Station::session() { return units_->session; }
+onewire::DeviceTable& Station::Asens() { return units_->catalog.Asens; }
+onewire::DeviceCatalog& Station::catalog() { return units_->catalog; }
+onewire::BusScanner& Station::scanner() { return units_->scanner; }
+MeasurementCycle& Station::cycle() { return units_->cycle; }
+Journal& Station::journal() { return units_->journal; }
+PollLoop& Station::poll() { return units_->poll; }
+TksTimer& Station::tmrg() { return units_->tmrg; }
+std::int16_t Station::flagExit() const { return units_->flagExit; }
+core::DateTime Station::lastTimeConvert() const { return units_->lastTimeConvert; }
+
+}  // namespace orvel::measure
