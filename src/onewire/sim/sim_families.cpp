@@ -3,6 +3,9 @@
 #include <array>
 #include <utility>
 
+#include "onewire/sim/devices/ds18b20_device.h"
+#include "onewire/sim/devices/ds18s20_device.h"
+#include "onewire/sim/devices/ds2438_device.h"
 #include "onewire/sim/devices/rom_only_device.h"
 
 namespace orvel::sim {
@@ -23,6 +26,9 @@ struct FamilyEntry {
 constexpr std::array kFamilies{
     FamilyEntry{onewire::kFamilySerialId, &MakeRomOnly},
     FamilyEntry{onewire::kFamilySerialIdAlt, &MakeRomOnly},
+    FamilyEntry{onewire::kFamilyDs18s20, &MakeDs18s20},
+    FamilyEntry{onewire::kFamilyDs18b20, &MakeDs18b20},
+    FamilyEntry{onewire::kFamilyDs2438, &MakeDs2438},
 };
 
 }  // namespace
