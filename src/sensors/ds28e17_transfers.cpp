@@ -3,6 +3,7 @@
 #include <string>
 
 #include "sensors/ds28e17_frames.h"
+#include "sensors/slot_selection.h"
 
 namespace orvel::sensors {
 
@@ -11,10 +12,7 @@ BridgeTransfers::BridgeTransfers(onewire::BusSession& bus, onewire::DeviceTable&
     : bus_(bus), Asens_(Asens), pump_(pump), dialogs_(dialogs) {}
 
 bool BridgeTransfers::SelectDevice(std::int16_t Indx) {
-  auto& slot = Asens_.at(static_cast<std::size_t>(Indx));
-  if (bus_.tmex.TMRom(bus_.SHandle, bus_.StateBuf.data(), slot.ROM.data()) <= 0) return false;
-  if (bus_.tmex.TMValidSession(bus_.SHandle) <= 0) return false;
-  return bus_.tmex.TMStrongAccess(bus_.SHandle, bus_.StateBuf.data()) > 0;
+  return SelectSlotDevice(bus_, Asens_.at(static_cast<std::size_t>(Indx)));
 }
 
 BridgeResult BridgeTransfers::SendFrame(const std::uint8_t* bytes, int size) {

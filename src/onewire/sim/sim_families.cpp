@@ -3,6 +3,7 @@
 #include <array>
 #include <utility>
 
+#include "onewire/sim/devices/bridge_probe_factory.h"
 #include "onewire/sim/devices/ds18b20_device.h"
 #include "onewire/sim/devices/ds18s20_device.h"
 #include "onewire/sim/devices/ds2438_device.h"
@@ -29,6 +30,7 @@ constexpr std::array kFamilies{
     FamilyEntry{onewire::kFamilyDs18s20, &MakeDs18s20},
     FamilyEntry{onewire::kFamilyDs18b20, &MakeDs18b20},
     FamilyEntry{onewire::kFamilyDs2438, &MakeDs2438},
+    FamilyEntry{onewire::kFamilyDs28e17, &MakeBridgeProbe},
 };
 
 }  // namespace
