@@ -1,0 +1,87 @@
+// Program entry of the viewer: options, the driver, the window, the loop.
+#include <QApplication>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <vector>
+
+#include "app/form_texts.h"
+#include "app/main_window.h"
+#include "app/qt_dialogs.h"
+#include "app/screenshots.h"
+#include "core/real_clock.h"
+#include "drivers/driver_choice.h"
+#include "measure/journal_files.h"
+#include "measure/timer_service.h"
+
+namespace {
+
+constexpr int kExitBadArguments = 2;
+
+int Fail(const std::string& message) {
+  std::cerr << "orvel-viewer: " << message << '\n';
+  return kExitBadArguments;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace orvel;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  // Not in --help: the screenshot script's way in.
+  std::string screenshot_dir;
+  for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+    if (args[i] == "--screenshot-dir") {
+      screenshot_dir = args[i + 1];
+      args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
+                 args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+      break;
+    }
+  }
+
+  measure::StartupOptions options;
+  try {
+    options = measure::ParseStartupOptions(args);
+  } catch (const measure::StartupOptionsError& e) {
+    std::cerr << measure::StartupOptionsUsage("orvel-viewer");
+    return Fail(e.what());
+  }
+  if (options.help) {
+    std::cout << measure::StartupOptionsUsage("orvel-viewer");
+    return 0;
+  }
+  if (options.version) {
+    std::cout << app::kAppTitle << measure::kVersionSuffix << '\n';
+    return 0;
+  }
+  if (options.answers.journal.value_or(false) &&
+      !std::filesystem::is_directory(options.answers.folder)) {
+    return Fail("journal folder '" + options.answers.folder + "' is not a folder");
+  }
+
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(QString::fromUtf8(app::kAppTitle));
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/orvel-viewer.png")));
+
+  core::RealClock clock;
+  std::unique_ptr<drivers::Driver> driver;
+  try {
+    drivers::DriverChoice choice;
+    if (!options.bus_file.empty()) choice.bus_file = options.bus_file;
+    if (!options.adapter.empty()) choice.adapter = options.adapter;
+    driver = drivers::OpenDriver(choice, clock);
+  } catch (const drivers::DriverChoiceError& e) {
+    return Fail(e.what());
+  }
+
+  measure::ThreadTimerService timers;
+  measure::OsJournalFiles files;
+  app::QtDialogs dialogs(QString::fromUtf8(app::kAppTitle));
+  // Qt has set the process locale from the environment by now.
+  app::TFrmMain window(app::FrmMainDeps{driver->tmex(), clock, dialogs, timers, files,
+                                        core::ProcessLocaleSeparators(), options.answers});
+  dialogs.SetOwner(&window);
+  window.show();
+  if (!screenshot_dir.empty()) app::SaveTabScreenshots(window, screenshot_dir);
+  return QApplication::exec();
+}
