@@ -1,0 +1,105 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/platform.h"
+#include "measure/journal_files.h"
+
+namespace orvel::measure::testing {
+
+// Records every notice; the other dialogues are not used by these units.
+class RecordingDialogs final : public core::Dialogs {
+ public:
+  bool AskYesNo(const std::string&) override { return false; }
+  std::string ChooseFolder(const std::string&) override { return {}; }
+  std::string AskText(const std::string&, const std::string&, const std::string& d) override {
+    return d;
+  }
+  void ShowNotice(const std::string& text) override {
+    notices.push_back(text);
+    if (onNotice) onNotice();
+  }
+  void OpenWithShell(const std::string&) override {}
+
+  std::vector<std::string> notices;
+  std::function<void()> onNotice;  // what the user does while the box is up
+};
+
+// Runs a hook each time a unit lets messages through.
+class HookPump final : public core::MessagePump {
+ public:
+  void ProcessMessages() override {
+    ++calls;
+    if (hook) hook();
+  }
+  int calls = 0;
+  std::function<void()> hook;
+};
+
+// An in-memory file system with the faults a journal meets: an open that
+// fails (a file held by another program) and a disk that fills up after a
+// number of bytes.
+class FakeJournalFiles final : public JournalFiles {
+ public:
+  std::map<std::string, std::string> files;
+  std::vector<std::string> refuseOpen;  // paths whose open fails
+  std::int64_t spaceLeft = -1;          // bytes the disk still takes; -1 unlimited
+  bool failClose = false;
+  int opens = 0;
+  int openNow = 0;  // files currently open
+
+  std::unique_ptr<JournalFile> OpenForAppend(const std::string& path) override;
+};
+
+class FakeJournalFile final : public JournalFile {
+ public:
+  FakeJournalFile(FakeJournalFiles& fs, std::string path) : fs_(fs), path_(std::move(path)) {
+    ++fs_.openNow;
+  }
+  ~FakeJournalFile() override {
+    if (open_) --fs_.openNow;
+  }
+  std::int64_t Size() override { return static_cast<std::int64_t>(fs_.files[path_].size()); }
+  std::int64_t Write(const char* data, std::size_t size) override {
+    std::size_t n = size;
+    if (fs_.spaceLeft >= 0) {
+      n = std::min<std::size_t>(size, static_cast<std::size_t>(fs_.spaceLeft));
+      fs_.spaceLeft -= static_cast<std::int64_t>(n);
+      if (n == 0) return -1;
+    }
+    fs_.files[path_].append(data, n);
+    return static_cast<std::int64_t>(n);
+  }
+  bool Truncate(std::int64_t length) override {
+    auto& text = fs_.files[path_];
+    if (fs_.spaceLeft >= 0) fs_.spaceLeft += static_cast<std::int64_t>(text.size()) - length;
+    text.resize(static_cast<std::size_t>(length));
+    return true;
+  }
+  bool Close() override {
+    if (open_) --fs_.openNow;
+    open_ = false;
+    return !fs_.failClose;
+  }
+
+ private:
+  FakeJournalFiles& fs_;
+  std::string path_;
+  bool open_ = true;
+};
+
+inline std::unique_ptr<JournalFile> FakeJournalFiles::OpenForAppend(const std::string& path) {
+  ++opens;
+  for (const auto& p : refuseOpen) {
+    if (p == path) return nullptr;
+  }
+  files[path];  // created by the first open
+  return std::make_unique<FakeJournalFile>(*this, path);
+}
+
+}  // namespace orvel::measure::testing
