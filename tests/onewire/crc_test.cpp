@@ -27,14 +27,13 @@ TEST_P(Crc8Vectors, MatchesPublishedValue) {
   EXPECT_EQ(Crc8(with_crc), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    ApplicationNoteVectors, Crc8Vectors,
-    testing::Values(
-        // The worked ROM example of the 1-Wire CRC application note.
-        Crc8Case{{0x02, 0x1C, 0xB8, 0x01, 0x00, 0x00, 0x00}, 0xA2},
-        // DS18B20 power-on scratchpad (+85 C): CRC byte 0x1C.
-        Crc8Case{{0x50, 0x05, 0x4B, 0x46, 0x7F, 0xFF, 0x0C, 0x10}, 0x1C},
-        Crc8Case{{}, 0x00}));
+INSTANTIATE_TEST_SUITE_P(ApplicationNoteVectors, Crc8Vectors,
+                         testing::Values(
+                             // The worked ROM example of the 1-Wire CRC application note.
+                             Crc8Case{{0x02, 0x1C, 0xB8, 0x01, 0x00, 0x00, 0x00}, 0xA2},
+                             // DS18B20 power-on scratchpad (+85 C): CRC byte 0x1C.
+                             Crc8Case{{0x50, 0x05, 0x4B, 0x46, 0x7F, 0xFF, 0x0C, 0x10}, 0x1C},
+                             Crc8Case{{}, 0x00}));
 
 TEST(Crc16, CheckValueAndFrameForm) {
   constexpr std::string_view kDigits = "123456789";

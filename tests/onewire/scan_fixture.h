@@ -1,0 +1,109 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/scripted_dialogs.h"
+#include "core/memory_controls.h"
+#include "core/settings.h"
+#include "core/virtual_clock.h"
+#include "onewire/bus_scanner.h"
+#include "onewire/device_catalog.h"
+#include "onewire/sim/devices/rom_only_device.h"
+#include "onewire/sim/simulated_driver.h"
+#include "support/recording_tmex.h"
+
+namespace orvel::onewire {
+
+// Sorting by the bits from the least significant end is the order in which
+// a search that takes 0 first finds devices.
+inline bool SearchOrder(const RomCode& a, const RomCode& b) {
+  for (int i = 0; i < 64; ++i) {
+    const int ba = (a[static_cast<std::size_t>(i / 8)] >> (i % 8)) & 1;
+    const int bb = (b[static_cast<std::size_t>(i / 8)] >> (i % 8)) & 1;
+    if (ba != bb) return ba < bb;
+  }
+  return false;
+}
+
+// Counts the message-pump calls and lets a millisecond pass with each, so
+// "the end of the scan" is a later time than its start.
+class StepPump final : public core::MessagePump {
+ public:
+  explicit StepPump(core::VirtualClock& clock) : clock_(clock) {}
+  void ProcessMessages() override {
+    ++calls;
+    clock_.Advance(1000);
+    if (on_call) on_call(calls);
+  }
+  int calls = 0;
+  std::function<void(int)> on_call;
+
+ private:
+  core::VirtualClock& clock_;
+};
+
+// The scan as the window wires it, over a simulated bus seen through a
+// recording driver.
+class ScanFixture : public testing::Test {
+ protected:
+  ScanFixture() {
+    scanner_.SetRefreshMeasurements([this](bool rebuild) {
+      refreshes_.push_back(rebuild);
+      if (refresh_throws_) throw std::runtime_error("refresh failed");
+    });
+    scanner_.FillPortAndAdapterLists();
+  }
+
+  RomCode AddDevice(std::uint8_t family, std::uint64_t serial, sim::Faults faults = {}) {
+    const RomCode rom = MakeRom(family, serial);
+    driver_.bus().Add(std::make_unique<sim::RomOnlyDevice>(rom, faults));
+    return rom;
+  }
+
+  std::vector<RomCode> Slots() const {
+    std::vector<RomCode> out;
+    for (int i = 0; i < scanner_.FoundDev; ++i) {
+      out.push_back(catalog_.Asens[static_cast<std::size_t>(i)].Rom());
+    }
+    return out;
+  }
+
+  static std::vector<RomCode> InSearchOrder(std::vector<RomCode> roms) {
+    std::sort(roms.begin(), roms.end(), SearchOrder);
+    return roms;
+  }
+
+  // The transcript lines of one operation, in order.
+  std::vector<std::string> Calls(const std::string& op) const {
+    std::vector<std::string> out;
+    for (const auto& c : rec_.calls()) {
+      if (c.rfind(op + "(", 0) == 0) out.push_back(c);
+    }
+    return out;
+  }
+
+  core::VirtualClock clock_;
+  sim::SimulatedDriver driver_{clock_};
+  testing_support::RecordingTmex rec_{driver_.tmex()};
+  BusSession bus_{rec_};
+  core::MemoryText stat1_{"Не подключен"};
+  core::MemoryList cbbPort_;
+  core::MemoryList cbAdapter_;
+  test::ScriptedDialogs dialogs_;
+  StepPump pump_{clock_};
+  core::StartupSettings settings_{false, {}, 30};
+  core::DateTime lastTimeConvert_ = 0.0;
+  DeviceCatalog catalog_{bus_, stat1_};
+  BusScanner scanner_{bus_,      catalog_,        {stat1_, cbbPort_, cbAdapter_},
+                      dialogs_,  pump_,           clock_,
+                      settings_, lastTimeConvert_};
+  std::vector<bool> refreshes_;
+  bool refresh_throws_ = false;
+};
+
+}  // namespace orvel::onewire
