@@ -1,0 +1,102 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "core/virtual_clock.h"
+#include "onewire/serial/byte_stream.h"
+#include "onewire/sim/adapters/serial_device_model.h"
+
+namespace orvel::testing_support {
+
+// A virtual clock shared by the test thread and a model served from a
+// thread of its own.
+class LockedClock final : public core::Clock {
+ public:
+  core::DateTime Now() override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return clock_.Now();
+  }
+  std::uint32_t TickCount() override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return clock_.TickCount();
+  }
+  void Sleep(std::uint32_t ms) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    clock_.Sleep(ms);
+  }
+  std::int64_t MonotonicMicros() override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return clock_.MonotonicMicros();
+  }
+
+ private:
+  std::mutex mutex_;
+  core::VirtualClock clock_;
+};
+
+// A serial line straight into a device model, in the same thread: what the
+// driver wrote, byte for byte, and faults on the way back.
+class ModelStream final : public onewire::ByteStream {
+ public:
+  explicit ModelStream(sim::SerialDeviceModel& model) : model_(model) {}
+
+  bool Write(const std::uint8_t* data, std::size_t n) override {
+    if (hung_up) return false;
+    for (std::size_t i = 0; i < n; ++i) {
+      written.push_back(data[i]);
+      std::vector<std::uint8_t> out;
+      model_.Receive(data[i], baud, out);
+      if (!drop_replies) pending_.insert(pending_.end(), out.begin(), out.end());
+    }
+    return true;
+  }
+  std::size_t Read(std::uint8_t* data, std::size_t n, int) override {
+    std::size_t got = 0;
+    while (got < n && !pending_.empty()) {
+      data[got++] = pending_.front();
+      pending_.pop_front();
+    }
+    return got;
+  }
+  bool SetBaud(int b) override {
+    baud = b;
+    return !hung_up;
+  }
+  void SendBreak() override { ++breaks; }
+  void FlushInput() override { pending_.clear(); }
+  bool Alive() const override { return !hung_up; }
+
+  std::vector<std::uint8_t> written;
+  int baud = 9600;
+  int breaks = 0;
+  bool drop_replies = false;
+  bool hung_up = false;
+
+ private:
+  sim::SerialDeviceModel& model_;
+  std::deque<std::uint8_t> pending_;
+};
+
+// A bus file with one device of every kind the readers serve, with fixed
+// values so that two runs can be compared exactly.
+inline const char* kEveryKindBus = R"({
+  "devices": [
+    { "family": "28", "serial": "0000012A3B4C", "temperature": 23.5, "resolution": 12 },
+    { "family": "10", "serial": "000801A2B3C4", "temperature": -10.25, "parasite": true },
+    { "family": "26", "serial": "000000A1B2C3", "temperature": 24.0, "vdd": 5.0, "rh": 45.0 },
+    { "family": "19", "serial": "0000001D2E3F",
+      "i2c": { "hdc": { "temperature": 21.3, "humidity": 45.2, "serial": "0102030405A6" },
+               "bmp280": { "temperature": 22.1, "pressure": 100653.27 } } },
+    { "family": "19", "serial": "0000001D2E40",
+      "i2c": { "sht": { "temperature": 19.0, "humidity": 55.0, "serial": "1A2B3C4D" } } },
+    { "family": "19", "serial": "0000001D2E41",
+      "i2c": { "sts": { "temperature": 30.5, "serial": "0A0B0C0D" } } },
+    { "family": "01", "serial": "00000BADCAFE" }
+  ]
+})";
+
+}  // namespace orvel::testing_support
