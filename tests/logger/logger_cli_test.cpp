@@ -1,0 +1,175 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct LoggerRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string Quote(const std::string& arg) {
+  std::string q = "'";
+  for (char c : arg) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+std::string Slurp(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Runs the built logger with `args`, capturing both streams and the exit
+// status.
+LoggerRun RunLogger(const std::vector<std::string>& args) {
+  const fs::path dir =
+      fs::temp_directory_path() / ("orvel-logger-test-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  std::string command = Quote(ORVEL_LOGGER_PATH);
+  for (const auto& a : args) command += " " + Quote(a);
+  command += " >" + Quote((dir / "out").string()) + " 2>" + Quote((dir / "err").string());
+  const int raw = std::system(command.c_str());
+  LoggerRun run;
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  run.out = Slurp(dir / "out");
+  run.err = Slurp(dir / "err");
+  fs::remove_all(dir);
+  return run;
+}
+
+std::string Example(const char* name) { return std::string(ORVEL_EXAMPLES_DIR) + "/" + name; }
+
+struct ScanCase {
+  const char* file;
+  const char* out;
+  const char* err;
+};
+
+class LoggerScan : public testing::TestWithParam<ScanCase> {};
+
+TEST_P(LoggerScan, PrintsExactlyTheScanReport) {
+  const auto& c = GetParam();
+  const LoggerRun run = RunLogger({"--bus", Example(c.file), "--scan"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, c.out);
+  EXPECT_EQ(run.err, c.err);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ExampleBuses, LoggerScan,
+    testing::Values(
+        ScanCase{"scan-three.json",
+                 "status: Адаптер найден\n"
+                 "result: 1\n"
+                 "found: 3\n"
+                 "00 CA000801A2B3C410 16\n"
+                 "01 220000012A3B4C28 40\n"
+                 "02 4D000000A1B2C326 38\n",
+                 ""},
+        ScanCase{"id-chip.json",
+                 "status: Адаптер найден  3600000BADCAFE01\n"
+                 "result: 1\n"
+                 "found: 4\n"
+                 "00 9700000011223320 0\n"
+                 "01 220000012A3B4C28 40\n"
+                 "02 5666554433221128 40\n"
+                 "03 3600000BADCAFE01 0\n",
+                 ""},
+        ScanCase{"adapter-absent.json",
+                 "status:  Проверьте подключение адаптера 1Wire!!!\n"
+                 "result: 0\n"
+                 "found: 0\n",
+                 ""},
+        ScanCase{"no-default-port.json",
+                 "status: Не выбран порт для подключения!!!\n"
+                 "result: 0\n"
+                 "found: 0\n",
+                 "Порт 1-wire \"по умолчанию\" не найден. Произведите настройку вручную.\n"},
+        ScanCase{"empty-bus.json", "status: Адаптер найден\nresult: 1\nfound: 0\n", ""}));
+
+TEST(LoggerCli, VersionAndHelp) {
+  const LoggerRun version = RunLogger({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "orvel-logger 0.2.1\n");
+  const LoggerRun help = RunLogger({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind("Usage: orvel-logger [--bus FILE | --adapter SPEC]", 0), 0U);
+  EXPECT_NE(help.out.find("--scan"), std::string::npos);
+  EXPECT_TRUE(help.err.empty());
+}
+
+struct Refusal {
+  std::vector<std::string> args;
+  const char* err;
+};
+
+class LoggerRefuses : public testing::TestWithParam<Refusal> {};
+
+TEST_P(LoggerRefuses, WithOneLineAndStatusTwo) {
+  const LoggerRun run = RunLogger(GetParam().args);
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, GetParam().err);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LoggerRefuses,
+    testing::Values(Refusal{{"--bogus"}, "orvel-logger: unknown option --bogus (see --help)\n"},
+                    Refusal{{"--bus"}, "orvel-logger: --bus needs a value (see --help)\n"},
+                    Refusal{{"--bus", "/nonexistent/bus.json", "--scan"},
+                            "orvel-logger: /nonexistent/bus.json: cannot be read\n"}));
+
+TEST(LoggerCli, BadBusFileNamesFilePlaceAndProblem) {
+  const fs::path file =
+      fs::temp_directory_path() / ("orvel-bad-bus-" + std::to_string(::getpid()) + ".json");
+  std::ofstream(file) << R"({ "devices": [ { "family": "2X", "serial": "000000000001" } ] })";
+  const LoggerRun run = RunLogger({"--bus", file.string(), "--scan"});
+  fs::remove(file);
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "orvel-logger: " + file.string() +
+                         ": /devices/0/family: expected two hexadecimal digits\n");
+}
+
+// A bus longer than the device table: the first 100 in search order.
+TEST(LoggerCli, ABusOfHundredTwentyGivesFoundHundred) {
+  const fs::path file =
+      fs::temp_directory_path() / ("orvel-120-bus-" + std::to_string(::getpid()) + ".json");
+  {
+    std::ofstream out(file);
+    out << "{ \"devices\": [\n";
+    for (int i = 0; i < 120; ++i) {
+      char serial[16];
+      std::snprintf(serial, sizeof serial, "%012X", 0x5000 + i * 37);
+      out << (i ? ",\n" : "") << "{ \"family\": \"28\", \"serial\": \"" << serial << "\" }";
+    }
+    out << "\n] }\n";
+  }
+  const LoggerRun run = RunLogger({"--bus", file.string(), "--scan"});
+  fs::remove(file);
+  EXPECT_EQ(run.status, 0);
+  std::istringstream lines(run.out);
+  std::string line;
+  std::vector<std::string> all;
+  while (std::getline(lines, line)) all.push_back(line);
+  ASSERT_EQ(all.size(), 103U);
+  EXPECT_EQ(all[2], "found: 100");
+  EXPECT_EQ(all[3].substr(0, 3), "00 ");
+  EXPECT_EQ(all[102].substr(0, 3), "99 ");
+  EXPECT_EQ(all[102].substr(all[102].size() - 3), " 40");
+}
+
+}  // namespace

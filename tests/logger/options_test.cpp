@@ -1,0 +1,69 @@
+#include "logger/options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace orvel::logger {
+namespace {
+
+TEST(LoggerOptions, EveryOptionInBothForms) {
+  const auto parsed = ParseOptions({"--bus", "b.json", "--journal=/tmp/j", "--interval", "10",
+                                    "--cycles=5", "--virtual-time", "--scan"});
+  ASSERT_TRUE(parsed.options) << parsed.error;
+  const Options& o = *parsed.options;
+  EXPECT_EQ(o.bus, "b.json");
+  EXPECT_EQ(o.adapter, std::nullopt);
+  EXPECT_EQ(o.journal, "/tmp/j");
+  EXPECT_EQ(o.interval, 10);
+  EXPECT_EQ(o.cycles, 5);
+  EXPECT_TRUE(o.virtual_time);
+  EXPECT_TRUE(o.scan);
+  EXPECT_FALSE(o.help);
+
+  const auto plain = ParseOptions({});
+  ASSERT_TRUE(plain.options);
+  EXPECT_EQ(plain.options->interval, std::nullopt);
+  EXPECT_FALSE(plain.options->scan);
+  EXPECT_TRUE(ParseOptions({"--adapter", "ds2490:2"}).options);
+}
+
+struct BadArgs {
+  std::vector<std::string> args;
+  const char* error;
+};
+
+class LoggerBadOptions : public testing::TestWithParam<BadArgs> {};
+
+TEST_P(LoggerBadOptions, GiveOneClearLine) {
+  const auto parsed = ParseOptions(GetParam().args);
+  EXPECT_FALSE(parsed.options);
+  EXPECT_EQ(parsed.error, GetParam().error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LoggerBadOptions,
+    testing::Values(
+        BadArgs{{"--bogus"}, "unknown option --bogus"}, BadArgs{{"-x"}, "unknown option -x"},
+        BadArgs{{"scan"}, "unexpected argument \"scan\""},
+        BadArgs{{"--bus"}, "--bus needs a value"},
+        BadArgs{{"--bus", "--scan"}, "--bus needs a value"},
+        BadArgs{{"--bus="}, "--bus needs a value"},
+        BadArgs{{"--bus", "a", "--bus", "b"}, "--bus is given twice"},
+        BadArgs{{"--scan=yes"}, "--scan takes no value"},
+        BadArgs{{"--interval", "abc"},
+                "--interval expects a whole number of seconds above 0, not \"abc\""},
+        BadArgs{{"--interval", "0"},
+                "--interval expects a whole number of seconds above 0, not \"0\""},
+        BadArgs{{"--interval", "-5"},
+                "--interval expects a whole number of seconds above 0, not \"-5\""},
+        BadArgs{{"--interval", "99999999999"},
+                "--interval expects a whole number of seconds above 0, not \"99999999999\""},
+        BadArgs{{"--cycles", "1.5"}, "--cycles expects a whole number above 0, not \"1.5\""},
+        BadArgs{{"--bus", "a", "--adapter", "ds2490"},
+                "--bus and --adapter cannot be used together"},
+        BadArgs{{"--virtual-time"}, "--virtual-time needs --bus"}));
+
+}  // namespace
+}  // namespace orvel::logger
