@@ -16,7 +16,7 @@ bool JsonObject::Has(std::string_view key) const { return value_.contains(key); 
 
 void JsonObject::Fail(std::string_view key, const std::string& problem) const {
   std::string where = place_;
-  if (!key.empty()) where += "/" + std::string(key);
+  if (!key.empty()) where.append("/").append(key);
   if (where.empty()) where = "/";
   throw BusFileError(file_ + ": " + where + ": " + problem);
 }
