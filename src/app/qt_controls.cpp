@@ -35,6 +35,11 @@ void ComboList::Select(int position) {
   if (box_.currentIndex() < 0 && box_.isEditable()) box_.setEditText(QString());
 }
 
+int ComboList::Selected() const {
+  if (!box_.isEditable()) return box_.currentIndex();
+  return box_.findText(box_.currentText(), Qt::MatchExactly | Qt::MatchCaseSensitive);
+}
+
 void ComboList::SetText(const std::string& text) {
   const QSignalBlocker block(&box_);
   const QString q = ToQt(text);

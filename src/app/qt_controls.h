@@ -25,7 +25,8 @@ class ComboList final : public core::ListControl {
   void Clear() override;
   void Append(const std::string& item) override;
   void Select(int position) override;
-  int Selected() const override { return box_.currentIndex(); }
+  // In an editable list, the item the typed text names, if any.
+  int Selected() const override;
   std::string Text() const override { return FromQt(box_.currentText()); }
   void SetText(const std::string& text) override;
   int Count() const override { return box_.count(); }
