@@ -149,11 +149,11 @@ TEST(BusFile, UnreadableFilesNameThemselves) {
   }
 }
 
-// The example bus files whose devices the scan tests use must load.
+// The example bus files must load: the demo and those of the scan tests.
 TEST(BusFile, ScanExamplesLoad) {
   const char* dir = std::getenv("ORVEL_SOURCE_DIR");
   ASSERT_NE(dir, nullptr);
-  for (const char* name : {"scan-three.json", "id-chip.json", "adapter-absent.json",
+  for (const char* name : {"demo.json", "scan-three.json", "id-chip.json", "adapter-absent.json",
                            "no-default-port.json", "empty-bus.json"}) {
     const auto path = std::filesystem::path(dir) / "examples" / "buses" / name;
     EXPECT_NO_THROW(LoadBusFile(path.string())) << name;
