@@ -125,8 +125,8 @@ bool Ds2480bMaster::Setup() {
 void Ds2480bMaster::Lost(LinkError error, const char* what) {
   message_ = std::string(what) + " on " + port_name_;
   synced_ = false;
-  Resync();
-  last_error_ = error;
+  // A failed re-synchronisation leaves its own verdict: no adapter.
+  if (Resync()) last_error_ = error;
 }
 
 bool Ds2480bMaster::Exchange(std::vector<std::uint8_t>& out, std::uint8_t* reply,
@@ -215,6 +215,12 @@ std::optional<std::uint8_t> Ds2480bMaster::TouchByte(std::uint8_t byte) {
   if (byte == d::kCommandMode) out.push_back(byte);  // a data 0xE3 goes twice
   std::uint8_t reply = 0;
   if (!Exchange(out, &reply, 1)) return std::nullopt;
+  // The line can only pull a written 1 down: a 1 read where 0 was written
+  // is a damaged reply.
+  if ((reply & ~byte) != 0) {
+    Lost(LinkError::kIo, "garbled data reply");
+    return std::nullopt;
+  }
   return reply;
 }
 

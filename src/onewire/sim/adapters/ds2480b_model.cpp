@@ -38,7 +38,9 @@ void Ds2480bModel::SetShorted(bool shorted) {
 }
 
 void Ds2480bModel::Reply(std::uint8_t byte, std::vector<std::uint8_t>& out) {
-  if (garble_ > 0) {
+  if (garble_after_ > 0) {
+    --garble_after_;
+  } else if (garble_ > 0) {
     --garble_;
     byte = static_cast<std::uint8_t>(~byte);
   }

@@ -24,8 +24,11 @@ class Ds2480bModel final : public SerialDeviceModel {
   // Faults. Unplugged: every byte is lost and nothing answers; plugging back
   // in powers the chip up again.
   void SetUnplugged(bool unplugged);
-  // The next n answer bytes come out bit-inverted.
-  void GarbleReplies(int n) { garble_ = n; }
+  // After `after` good answer bytes, the next n come out bit-inverted.
+  void GarbleReplies(int n, int after = 0) {
+    garble_ = n;
+    garble_after_ = after;
+  }
   // A short on the 1-Wire line: resets report it and slots read 0.
   void SetShorted(bool shorted);
 
@@ -52,6 +55,7 @@ class Ds2480bModel final : public SerialDeviceModel {
   bool unplugged_ = false;
   bool shorted_ = false;
   int garble_ = 0;
+  int garble_after_ = 0;
   std::array<std::uint8_t, 8> params_{};
   std::vector<std::uint8_t> search_frame_;
   std::uint64_t bytes_in_ = 0;
