@@ -9,6 +9,7 @@
 #include "core/virtual_clock.h"
 #include "drivers/driver_choice.h"
 #include "logger/options.h"
+#include "logger/run_command.h"
 #include "logger/scan_command.h"
 
 // orvel-logger: the window's units on the console. Exit status 0 on success,
@@ -46,6 +47,6 @@ int main(int argc, char** argv) {
   }
 
   if (options.scan) return logger::RunScan(*driver, clock, std::cout, std::cerr);
-  std::cerr << "orvel-logger: this build can only scan the bus; use --scan\n";
-  return 2;
+  return logger::RunPolls(*driver, clock, virtual_clock ? &*virtual_clock : nullptr, options,
+                          std::cout, std::cerr);
 }

@@ -1,0 +1,128 @@
+#include "logger/run_command.h"
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+#include "core/memory_controls.h"
+#include "core/platform.h"
+#include "logger/console_platform.h"
+#include "logger/event_loop.h"
+#include "measure/journal_files.h"
+#include "measure/poll_loop.h"
+#include "measure/startup_dialogue.h"
+#include "measure/station.h"
+#include "measure/time_stamp.h"
+#include "measure/timer_service.h"
+
+namespace orvel::logger {
+namespace {
+
+// The window's controls, with the texts the window starts with.
+struct ConsoleWindow {
+  core::MemoryText stat1{"Не подключен"};
+  core::MemoryList cbbPort, cbAdapter, cmb1820, cmbhlt, cmbds28e17;
+  core::MemoryText lblTvalue{"--,--"}, lblHvalue{"--,--"}, edtSNHDC, lblValT28e17{"--,--"},
+      lblValH28e17{"--,--"}, lblValP28e17{"--,--"}, lblValPTds28e17{"--,--"}, lblBackTimer{"---"};
+  core::MemoryShape shpindik, shpTimer;
+
+  measure::StationControls Controls() {
+    return {stat1,           cbbPort,    cbAdapter, cmb1820,      lblTvalue,    cmbhlt,
+            lblHvalue,       cmbds28e17, edtSNHDC,  lblValT28e17, lblValH28e17, lblValP28e17,
+            lblValPTds28e17, shpindik,   shpTimer,  lblBackTimer};
+  }
+
+  std::vector<std::pair<std::string, std::string>> Texts() const {
+    return {{"stat1", stat1.Text()},
+            {"cmb1820", cmb1820.Text()},
+            {"lblTvalue", lblTvalue.Text()},
+            {"cmbhlt", cmbhlt.Text()},
+            {"lblHvalue", lblHvalue.Text()},
+            {"cmbds28e17", cmbds28e17.Text()},
+            {"edtSNHDC", edtSNHDC.Text()},
+            {"lblValT28e17", lblValT28e17.Text()},
+            {"lblValH28e17", lblValH28e17.Text()},
+            {"lblValP28e17", lblValP28e17.Text()},
+            {"lblValPTds28e17", lblValPTds28e17.Text()}};
+  }
+};
+
+}  // namespace
+
+std::string FormatPollLine(const std::string& stamp,
+                           const std::vector<std::pair<std::string, std::string>>& texts) {
+  std::string line = stamp;
+  for (const auto& [name, text] : texts) {
+    line += ' ';
+    line += name;
+    line += "=\"";
+    for (char c : text) {
+      if (c == '"' || c == '\\') line += '\\';
+      line += c;
+    }
+    line += '"';
+  }
+  return line;
+}
+
+int RunPolls(drivers::Driver& driver, core::Clock& clock, core::VirtualClock* virtual_clock,
+             const Options& options, std::ostream& out, std::ostream& err) {
+  if (options.journal) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(*options.journal, ec)) {
+      err << "orvel-logger: the journal folder \"" << *options.journal << "\" does not exist\n";
+      return 2;
+    }
+  }
+  EventLoop loop;
+  if (!loop.ok()) {
+    err << "orvel-logger: cannot create the event loop\n";
+    return 1;
+  }
+  ConsoleDialogs dialogs(err);
+  measure::StartupAnswers answers;
+  answers.journal = options.journal.has_value();
+  answers.folder = options.journal.value_or("");
+  answers.interval = options.interval.value_or(kDefaultInterval);
+  const core::StartupSettings settings = measure::RunStartupDialogue(dialogs, answers);
+
+  std::unique_ptr<measure::TimerService> timers;
+  measure::ManualTimerService* manual = nullptr;
+  if (virtual_clock != nullptr) {
+    auto service = std::make_unique<measure::ManualTimerService>(*virtual_clock);
+    manual = service.get();
+    timers = std::move(service);
+  } else {
+    timers = std::make_unique<measure::ThreadTimerService>();
+  }
+
+  ConsoleWindow window;
+  measure::OsJournalFiles files;
+  const core::LocaleSeparators separators = core::ProcessLocaleSeparators();
+  measure::Station station(
+      driver.tmex(), window.Controls(),
+      measure::StationPlatform{clock, loop, dialogs, separators, *timers, loop, files}, settings);
+
+  std::int64_t polls = 0;
+  station.poll().OnPollEnd = [&] {
+    out << FormatPollLine(measure::JournalStamp(clock.Now(), separators), window.Texts()) << '\n'
+        << std::flush;
+    if (options.cycles && ++polls >= *options.cycles) station.FormCloseQuery();
+  };
+  loop.onTick = [&](std::uint32_t n) { station.Tick(n); };
+  loop.onClose = [&] { station.FormCloseQuery(); };
+  loop.CatchTerminationSignals();
+
+  station.FillPortAndAdapterLists();
+  station.Start();
+  loop.Run([&] { return station.flagExit() == measure::kDriverClosed; }, manual, virtual_clock);
+  // A close that found the poll timer off (never started, or a run that
+  // ended without a tick) still closes the driver.
+  if (station.flagExit() != measure::kDriverClosed) {
+    station.FormCloseQuery();
+    station.Tick(0);
+  }
+  return 0;
+}
+
+}  // namespace orvel::logger

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/clock.h"
+#include "core/virtual_clock.h"
+#include "drivers/driver_choice.h"
+#include "logger/options.h"
+
+namespace orvel::logger {
+
+// One poll's stdout line: the stamp, then name="text" pairs separated by
+// single spaces, with '"' and '\' inside a text escaped by '\'.
+std::string FormatPollLine(const std::string& stamp,
+                           const std::vector<std::pair<std::string, std::string>>& texts);
+
+// The poll mode: the window's units driven by the logger's own loop until
+// --cycles polls have run or a termination signal arrives; the driver is
+// closed on the way out. `virtual_clock` is the clock for --virtual-time,
+// else null. Returns the exit status.
+int RunPolls(drivers::Driver& driver, core::Clock& clock, core::VirtualClock* virtual_clock,
+             const Options& options, std::ostream& out, std::ostream& err);
+
+}  // namespace orvel::logger
