@@ -4,6 +4,9 @@
 
 #include "onewire/sim/simulated_driver.h"
 #include "onewire/tmex_over_master.h"
+#ifndef _WIN32
+#include "drivers/linux_adapters.h"
+#endif
 
 namespace orvel::drivers {
 namespace {
@@ -35,6 +38,25 @@ class NoDriver final : public Driver {
   onewire::TmexOverMaster tmex_;
 };
 
+#ifndef _WIN32
+// The adapters this system drives itself, over the shared search and byte
+// layer. A named adapter is the driver's default port; without one there is
+// none and the settings tab chooses.
+class LinuxAdapterDriver final : public Driver {
+ public:
+  explicit LinuxAdapterDriver(std::optional<AdapterSpec> named)
+      : tmex_(LinuxMasterOpener(named),
+              named ? std::optional<onewire::DefaultPort>(
+                          onewire::DefaultPort{named->port_num, named->port_type})
+                    : std::nullopt,
+              "Orvel 1-Wire adapter driver") {}
+  onewire::Tmex& tmex() override { return tmex_; }
+
+ private:
+  onewire::TmexOverMaster tmex_;
+};
+#endif
+
 }  // namespace
 
 std::unique_ptr<Driver> OpenDriver(const DriverChoice& choice, core::Clock& clock) {
@@ -52,10 +74,23 @@ std::unique_ptr<Driver> OpenDriver(const DriverChoice& choice, core::Clock& cloc
   return OpenPlatformDriver(clock);
 }
 
+#ifndef _WIN32
+std::unique_ptr<Driver> OpenAdapter(const std::string& spec, core::Clock&) {
+  std::string error;
+  auto named = ParseAdapterSpec(spec, &error);
+  if (!named) throw DriverChoiceError(error);
+  return std::make_unique<LinuxAdapterDriver>(std::move(named));
+}
+
+std::unique_ptr<Driver> OpenPlatformDriver(core::Clock&) {
+  return std::make_unique<LinuxAdapterDriver>(std::nullopt);
+}
+#else
 std::unique_ptr<Driver> OpenAdapter(const std::string& spec, core::Clock&) {
   throw DriverChoiceError("no adapter driver for \"" + spec + "\"");
 }
 
 std::unique_ptr<Driver> OpenPlatformDriver(core::Clock&) { return std::make_unique<NoDriver>(); }
+#endif
 
 }  // namespace orvel::drivers
