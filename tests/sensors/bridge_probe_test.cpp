@@ -1,0 +1,282 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "bridge_fixture.h"
+#include "onewire/sim/devices/bmp280_chip.h"
+#include "onewire/sim/devices/hdc_chip.h"
+
+namespace orvel::sensors::testing {
+namespace {
+
+using Serial = std::array<std::uint8_t, 6>;
+
+constexpr double kHdcStepT = 165.0 / 16384.0;  // 14-bit codes
+constexpr double kHdcStepH = 100.0 / 16384.0;
+constexpr double kShtStepT = 175.0 / 65535.0;
+constexpr double kShtStepH = 100.0 / 65535.0;
+
+TEST_F(BridgeBusTest, HdcAndPressureProbeGivesTheValuesOfItsFile) {
+  LoadProbe(R"({"hdc": {"temperature": 21.3, "humidity": 45.2, "serial": "0102030405A6"},
+                "bmp280": {"temperature": 25.08, "pressure": 100653.27}})");
+  Serial buf{};
+  chips_->getSerial_HDC_THP(buf.data(), 0);
+  EXPECT_EQ(buf, (Serial{0x01, 0x02, 0x03, 0x04, 0x05, 0xA6}));
+  const ValuesRead hdc = chips_->getValue_HDC_THP(0);
+  EXPECT_TRUE(hdc.temperature && hdc.humidity);
+  // The chip's 14-bit step plus the stored rounding.
+  EXPECT_NEAR(Asens_[0].Temperature, 21.3, kHdcStepT + 0.005);
+  EXPECT_NEAR(Asens_[0].Hu, 45.2, kHdcStepH + 0.05);
+
+  chips_->getSerial_SHT_TH(buf.data(), 0);
+  EXPECT_EQ(buf, Serial{});
+  chips_->getSerial_STS_T(buf.data(), 0);
+  EXPECT_EQ(buf, Serial{});
+
+  pressure_->getSerialP(buf.data(), 0);
+  EXPECT_EQ(buf, (Serial{0x58, 0, 0, 0, 0, 0}));
+  const ValuesRead p = pressure_->getValue_HDC_TP(0);
+  EXPECT_TRUE(p.temperature && p.humidity);
+  EXPECT_DOUBLE_EQ(Asens_[0].Temperature, 25.08);
+  EXPECT_DOUBLE_EQ(Asens_[0].Hu, 100.65);
+  EXPECT_TRUE(dialogs_.notices.empty());
+}
+
+TEST_F(BridgeBusTest, ShtProbeGivesTheValuesOfItsFile) {
+  LoadProbe(R"({"sht": {"temperature": 19.0, "humidity": 55.0, "serial": "1A2B3C4D"}})");
+  Serial buf{};
+  chips_->getSerial_HDC_THP(buf.data(), 0);
+  EXPECT_EQ(buf, Serial{});
+  chips_->getSerial_SHT_TH(buf.data(), 0);
+  EXPECT_EQ(buf, (Serial{0x1A, 0x2B, 0x3C, 0x4D, 0, 0}));
+  const ValuesRead v = chips_->getValue_SHT_TH(0);
+  EXPECT_TRUE(v.temperature && v.humidity);
+  EXPECT_NEAR(Asens_[0].Temperature, 19.0, kShtStepT);
+  EXPECT_NEAR(Asens_[0].Hu, 55.0, kShtStepH);
+  pressure_->getSerialP(buf.data(), 0);
+  EXPECT_EQ(buf, Serial{});
+  EXPECT_TRUE(dialogs_.notices.empty());
+}
+
+TEST_F(BridgeBusTest, StsProbeGivesItsTemperatureAndNoHumidity) {
+  LoadProbe(R"({"sts": {"temperature": -12.5, "serial": "0A0B0C0D"}})");
+  Asens_[0].Hu = 33.0;
+  Serial buf{};
+  chips_->getSerial_SHT_TH(buf.data(), 0);
+  EXPECT_EQ(buf, Serial{});
+  chips_->getSerial_STS_T(buf.data(), 0);
+  EXPECT_EQ(buf, (Serial{0x0A, 0x0B, 0x0C, 0x0D, 0, 0}));
+  const ValuesRead v = chips_->getValue_STS_T(0);
+  EXPECT_TRUE(v.temperature);
+  EXPECT_FALSE(v.humidity);
+  EXPECT_NEAR(Asens_[0].Temperature, -12.5, kShtStepT);
+  EXPECT_EQ(Asens_[0].Hu, 0.0);
+}
+
+TEST_F(BridgeBusTest, ProbeWithoutChipsReportsNoneFitted) {
+  LoadProbe("{}");
+  Serial buf{1, 1, 1, 1, 1, 1};
+  chips_->getSerial_HDC_THP(buf.data(), 0);
+  EXPECT_EQ(buf, Serial{});
+  buf.fill(1);
+  chips_->getSerial_SHT_TH(buf.data(), 0);
+  EXPECT_EQ(buf, Serial{});
+  buf.fill(1);
+  chips_->getSerial_STS_T(buf.data(), 0);
+  EXPECT_EQ(buf, Serial{});
+  buf.fill(1);
+  pressure_->getSerialP(buf.data(), 0);
+  EXPECT_EQ(buf, Serial{});
+  // The identification write fails on its address, before any read that
+  // would show a status.
+  EXPECT_TRUE(dialogs_.notices.empty());
+}
+
+TEST_F(BridgeBusTest, PressureFromRawReadingsOfTheDatasheetExample) {
+  LoadProbe(R"({"bmp280": {"raw_temperature": 519888, "raw_pressure": 415148}})");
+  EXPECT_EQ(pressure_->getValue_HDC_TP(0).humidity, true);
+  EXPECT_DOUBLE_EQ(Asens_[0].Temperature, 25.08);
+  EXPECT_DOUBLE_EQ(Asens_[0].Hu, 100.65);
+}
+
+TEST_F(BridgeBusTest, AllZeroCalibrationStoresZeroDegreesAndNoPressure) {
+  LoadProbe(R"({"bmp280": {"raw_temperature": 519888, "raw_pressure": 415148,
+                           "calibration": [0,0,0,0,0,0,0,0,0,0,0,0]}})");
+  Asens_[0].Temperature = 20.0;
+  const ValuesRead v = pressure_->getValue_HDC_TP(0);
+  EXPECT_TRUE(v.temperature);
+  EXPECT_FALSE(v.humidity);
+  EXPECT_EQ(Asens_[0].Temperature, 0.0);
+  EXPECT_EQ(Asens_[0].Hu, 0.0);
+  EXPECT_TRUE(dialogs_.notices.empty());
+}
+
+// The chip model inverts the compensation: what it is asked for comes back
+// through the program's own formulas, to their 0.01 resolution.
+TEST_F(BridgeBusTest, PressureSensorRoundTripsAcrossItsRange) {
+  for (const double t : {-40.0, -5.37, 0.0, 25.08, 60.51, 85.0}) {
+    for (const double pa : {30000.0, 87654.0, 100653.27, 110000.0}) {
+      LoadProbe(R"({"bmp280": {"temperature": )" + std::to_string(t) + R"(, "pressure": )" +
+                std::to_string(pa) + "}}");
+      pressure_->getValue_HDC_TP(0);
+      EXPECT_NEAR(Asens_[0].Temperature, t, 0.0101) << t << " " << pa;
+      EXPECT_NEAR(Asens_[0].Hu, pa / 1000.0, 0.0101) << t << " " << pa;
+    }
+  }
+}
+
+TEST_F(BridgeBusTest, HdcThatVanishesAfterItsTemperatureKeepsTheOldHumidity) {
+  // Address phases: temperature write, temperature read, humidity write...
+  LoadProbe(R"({"hdc": {"temperature": 30.0, "humidity": 60.0, "faults": {"absent_after": 2}}})");
+  Asens_[0].Temperature = 1.0;
+  Asens_[0].Hu = 77.7;
+  const ValuesRead v = chips_->getValue_HDC_THP(0);
+  EXPECT_TRUE(v.temperature);
+  EXPECT_FALSE(v.humidity);
+  EXPECT_NEAR(Asens_[0].Temperature, 30.0, kHdcStepT + 0.005);
+  EXPECT_EQ(Asens_[0].Hu, 77.7);
+}
+
+TEST_F(BridgeBusTest, ProbeUnpluggedMidReadingKeepsTheOldHumidity) {
+  LoadProbe(R"({"hdc": {"temperature": 30.0, "humidity": 60.0}}, "busy_polls": 2)");
+  Asens_[0].Hu = 77.7;
+  // Pulled out while the bridge works on the humidity pointer (two busy
+  // polls per transfer).
+  int transfers_seen = 0;
+  pump_.hook = [&] {
+    if (++transfers_seen == 5) driver_->bus().Remove(bridges_[0]->rom());
+  };
+  const ValuesRead v = chips_->getValue_HDC_THP(0);
+  EXPECT_TRUE(v.temperature);
+  EXPECT_FALSE(v.humidity);
+  EXPECT_NEAR(Asens_[0].Temperature, 30.0, kHdcStepT + 0.005);
+  EXPECT_EQ(Asens_[0].Hu, 77.7);
+}
+
+TEST_F(BridgeBusTest, ShtWithABadHumidityCrcStoresNothing) {
+  LoadProbe(R"({"sht": {"temperature": 19.0, "humidity": 55.0}})");
+  Asens_[0].Temperature = 1.0;
+  Asens_[0].Hu = 2.0;
+  // Spoil the humidity CRC on its way in: the seventh byte after the last
+  // busy poll of the read (status, then six data bytes).
+  int after_poll = -1;
+  rec_->SetHook([&](const std::string& op, int, std::int32_t* r) {
+    if (op == "TMTouchBit") after_poll = 0;
+    if (op == "TMStrongAccess") after_poll = -1;
+    if (op != "TMTouchByte" || after_poll < 0 || ++after_poll != 7) return false;
+    *r = 0x00;
+    return true;
+  });
+  const ValuesRead v = chips_->getValue_SHT_TH(0);
+  EXPECT_FALSE(v.temperature || v.humidity);
+  EXPECT_EQ(Asens_[0].Temperature, 1.0);
+  EXPECT_EQ(Asens_[0].Hu, 2.0);
+}
+
+TEST_F(BridgeBusTest, PressureSensorThatVanishesShowsErrorsAndStoresNoPressure) {
+  struct Case {
+    int answered;  // address phases before it stops answering
+    std::vector<std::string> notices;
+  };
+  // Phases: 0xF5 write, 0xF4 write, 0xF7 pointer, data read, 0x88 pointer.
+  for (const Case& c : {Case{0, {"ErrorRead -5"}}, Case{1, {"ErrorRead -5"}}, Case{2, {}},
+                        Case{3, {"2", "ErrorRead -5"}}, Case{4, {"ErrorRead -5"}}}) {
+    LoadProbe(R"({"bmp280": {"faults": {"absent_after": )" + std::to_string(c.answered) + "}}}");
+    dialogs_.notices.clear();
+    Asens_[0].Temperature = 11.0;
+    Asens_[0].Hu = 99.0;
+    const ValuesRead v = pressure_->getValue_HDC_TP(0);
+    EXPECT_FALSE(v.temperature || v.humidity) << c.answered;
+    EXPECT_EQ(Asens_[0].Temperature, 11.0) << c.answered;
+    EXPECT_EQ(Asens_[0].Hu, 0.0) << c.answered;
+    EXPECT_EQ(dialogs_.notices, c.notices) << c.answered;
+  }
+}
+
+TEST_F(BridgeBusTest, FailedSelectionEndsSilently) {
+  LoadProbe(R"({"hdc": {}, "bmp280": {}})");
+  Asens_[0].ROM[5] ^= 0x01;  // a probe that is not there
+  Asens_[0].Temperature = 5.0;
+  Asens_[0].Hu = 6.0;
+  Serial buf{1, 1, 1, 1, 1, 1};
+  chips_->getSerial_HDC_THP(buf.data(), 0);
+  EXPECT_EQ(buf, Serial{});
+  EXPECT_FALSE(chips_->getValue_HDC_THP(0).temperature);
+  EXPECT_EQ(Asens_[0].Temperature, 5.0);
+  EXPECT_EQ(Asens_[0].Hu, 6.0);
+  pressure_->getValue_HDC_TP(0);
+  EXPECT_EQ(Asens_[0].Temperature, 5.0);
+  EXPECT_EQ(Asens_[0].Hu, 0.0);
+  EXPECT_TRUE(dialogs_.notices.empty());
+  EXPECT_EQ(Count("TMTouchByte"), 0);
+}
+
+TEST_F(BridgeBusTest, WaitsAreSleepsOfTheirStatedLength) {
+  LoadProbe(R"({"hdc": {}, "sht": {}, "bmp280": {}}, "busy_polls": 0)");
+  auto slept = [&](auto read) {
+    const auto before_us = clock_.ElapsedMicros();
+    read();
+    return clock_.ElapsedMicros() - before_us;
+  };
+  EXPECT_EQ(slept([&] { chips_->getValue_HDC_THP(0); }), 40000);
+  EXPECT_EQ(slept([&] { chips_->getValue_SHT_TH(0); }), 15000);
+  EXPECT_EQ(slept([&] { pressure_->getValue_HDC_TP(0); }), 100000);
+}
+
+TEST_F(BridgeBusTest, BridgeSleepsOnTheBroadcastAndWakesOnReset) {
+  LoadProbe(R"({"hdc": {}})");
+  rec_->TMTouchReset(bus_->SHandle);
+  rec_->TMTouchByte(bus_->SHandle, 0xCC);
+  rec_->TMTouchByte(bus_->SHandle, 0x1E);
+  EXPECT_TRUE(bridges_[0]->sleeping());
+  Serial buf{};
+  chips_->getSerial_HDC_THP(buf.data(), 0);
+  EXPECT_FALSE(bridges_[0]->sleeping());
+  EXPECT_EQ(buf, (Serial{0x01, 0x02, 0x03, 0x04, 0x05, 0xA6}));
+}
+
+// Transcripts of one reading of each chip, compared line by line with the
+// checked-in files (ORVEL_UPDATE_GOLDEN=1 rewrites them).
+struct GoldenCase {
+  const char* name;
+  const char* i2c;
+  void (*read)(BridgeSensors&, PressureSensor&);
+};
+
+class GoldenTranscripts : public BridgeBusTest, public ::testing::WithParamInterface<GoldenCase> {};
+
+TEST_P(GoldenTranscripts, OneReadingMatchesItsFile) {
+  LoadProbe(GetParam().i2c, R"(, "busy_polls": 2)");
+  GetParam().read(*chips_, *pressure_);
+  const std::string path = std::string(ORVEL_SENSORS_GOLDEN_DIR) + "/" + GetParam().name + ".txt";
+  if (std::getenv("ORVEL_UPDATE_GOLDEN") != nullptr) {
+    std::ofstream(path) << rec_->Transcript();
+    GTEST_SKIP() << "rewrote " << path;
+  }
+  std::ifstream in(path);
+  ASSERT_TRUE(in) << path;
+  std::stringstream expected;
+  expected << in.rdbuf();
+  EXPECT_EQ(rec_->Transcript(), expected.str());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Chips, GoldenTranscripts,
+    ::testing::Values(GoldenCase{"hdc_value", R"({"hdc": {"temperature": 21.3, "humidity": 45.2}})",
+                                 [](BridgeSensors& s, PressureSensor&) { s.getValue_HDC_THP(0); }},
+                      GoldenCase{"sht_value", R"({"sht": {"temperature": 19.0, "humidity": 55.0}})",
+                                 [](BridgeSensors& s, PressureSensor&) { s.getValue_SHT_TH(0); }},
+                      GoldenCase{"sts_value", R"({"sts": {"temperature": 22.5}})",
+                                 [](BridgeSensors& s, PressureSensor&) { s.getValue_STS_T(0); }},
+                      GoldenCase{
+                          "bmp280_value",
+                          R"({"bmp280": {"raw_temperature": 519888, "raw_pressure": 415148}})",
+                          [](BridgeSensors&, PressureSensor& p) { p.getValue_HDC_TP(0); }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace orvel::sensors::testing
