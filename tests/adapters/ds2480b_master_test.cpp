@@ -8,6 +8,7 @@
 #include "adapters/adapter_test_support.h"
 #include "core/virtual_clock.h"
 #include "onewire/sim/adapters/ds2480b_model.h"
+#include "onewire/sim/adapters/model_stream.h"
 #include "onewire/sim/bus_file.h"
 #include "onewire/sim/sim_bus.h"
 
@@ -15,7 +16,7 @@ namespace orvel::onewire {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-using testing_support::ModelStream;
+using sim::ModelStream;
 
 // The driver against the adapter model in the same thread, so every byte it
 // writes can be checked and every reply damaged on purpose.
