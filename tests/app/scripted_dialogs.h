@@ -17,20 +17,24 @@ class ScriptedDialogs final : public core::Dialogs {
   std::deque<bool> yes_no;
   std::deque<std::string> folders;
   std::deque<std::string> texts;
-  std::vector<std::string> shown;   // "ask:", "folder:", "text:", "notice:", "open:" + text
-  std::function<void()> on_notice;  // runs inside ShowNotice, as a modal loop would
+  std::vector<std::string> shown;     // "ask:", "folder:", "text:", "notice:", "open:" + text
+  std::function<void()> on_notice;    // runs inside ShowNotice, as a modal loop would
+  std::function<void()> on_question;  // runs inside each of the three questions
 
   bool AskYesNo(const std::string& question) override {
     shown.push_back("ask:" + question);
+    if (on_question) on_question();
     return Take(yes_no, "AskYesNo");
   }
   std::string ChooseFolder(const std::string& title) override {
     shown.push_back("folder:" + title);
+    if (on_question) on_question();
     return Take(folders, "ChooseFolder");
   }
   std::string AskText(const std::string& caption, const std::string& prompt,
                       const std::string& default_text) override {
     shown.push_back("text:" + caption + "|" + prompt + "|" + default_text);
+    if (on_question) on_question();
     return Take(texts, "AskText");
   }
   void ShowNotice(const std::string& text) override {
