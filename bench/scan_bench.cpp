@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "bench/quiet_platform.h"
 #include "core/memory_controls.h"
 #include "core/settings.h"
 #include "core/virtual_clock.h"
@@ -16,22 +17,6 @@
 namespace {
 
 using namespace orvel;
-
-class QuietDialogs final : public core::Dialogs {
- public:
-  bool AskYesNo(const std::string&) override { return false; }
-  std::string ChooseFolder(const std::string&) override { return {}; }
-  std::string AskText(const std::string&, const std::string&, const std::string& d) override {
-    return d;
-  }
-  void ShowNotice(const std::string&) override {}
-  void OpenWithShell(const std::string&) override {}
-};
-
-class IdlePump final : public core::MessagePump {
- public:
-  void ProcessMessages() override {}
-};
 
 void BM_ScanBus(benchmark::State& state) {
   const auto devices = static_cast<std::uint64_t>(state.range(0));
@@ -45,8 +30,8 @@ void BM_ScanBus(benchmark::State& state) {
   core::MemoryText stat1;
   core::MemoryList port;
   core::MemoryList adapter;
-  QuietDialogs dialogs;
-  IdlePump pump;
+  bench::NoDialogs dialogs;
+  bench::NoPump pump;
   const core::StartupSettings settings{false, {}, 30};
   core::DateTime deadline = 0.0;
   onewire::DeviceCatalog catalog(bus, stat1);
