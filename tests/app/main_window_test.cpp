@@ -271,7 +271,7 @@ INSTANTIATE_TEST_SUITE_P(
                                {"lblValT28e17", "21,30 °C"},
                                {"lblValH28e17", "45,20 %"},
                                // Pa to kPa with two decimals.
-                   {"lblValP28e17", "100,65kPa"},
+                               {"lblValP28e17", "100,65kPa"},
                                {"lblValPTds28e17", "...."}}},
                     // Humidity 0 lies outside 0.1 < H < 100.1.
                     ValueCase{"BridgeHumidityOutOfRange",
