@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "onewire/ds2480b/ds2480b_master.h"
+#include "onewire/ds9097e/passive_serial_master.h"
 #include "onewire/serial/serial_port.h"
 
 namespace orvel::drivers {
@@ -76,6 +77,12 @@ onewire::MasterOpener LinuxMasterOpener(std::optional<AdapterSpec> named) {
     switch (port_type) {
       case kDs2480bType:
         return std::make_shared<onewire::Ds2480bMaster>(
+            [path](std::string* why) -> std::unique_ptr<onewire::ByteStream> {
+              return onewire::SerialPort::Open(path, kSerialBaud, why);
+            },
+            path);
+      case kPassiveSerialType:
+        return std::make_shared<onewire::PassiveSerialMaster>(
             [path](std::string* why) -> std::unique_ptr<onewire::ByteStream> {
               return onewire::SerialPort::Open(path, kSerialBaud, why);
             },

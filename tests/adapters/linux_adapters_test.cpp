@@ -53,6 +53,9 @@ TEST(LinuxAdapters, SettingsTabPortsAreTtyUsbDevices) {
   const auto master = opener(4, 5, &error);
   ASSERT_NE(master, nullptr);
   EXPECT_NE(master->Description().find("/dev/ttyUSB3"), std::string::npos);
+  const auto passive = opener(2, 1, &error);
+  ASSERT_NE(passive, nullptr);
+  EXPECT_EQ(passive->Description(), "Passive serial 1-Wire adapter on /dev/ttyUSB1");
   // The named adapter's own device serves its port; others keep theirs.
   AdapterSpec named{5, 1, "/dev/pts/9"};
   auto named_opener = LinuxMasterOpener(named);
