@@ -14,6 +14,7 @@ namespace orvel::app {
 namespace {
 
 constexpr int kCheckMs = 100;
+constexpr int kSettleMs = 300;
 constexpr qint64 kGiveUpMs = 15000;
 
 void SaveAll(TFrmMain& window, const QString& dir) {
@@ -42,8 +43,12 @@ void SaveTabScreenshots(TFrmMain& window, const std::string& dir) {
     check->stop();
     std::cerr << (ready ? "first poll done " : "no poll done after ") << clock->elapsed()
               << " ms after start\n";
-    SaveAll(window, QString::fromStdString(dir));
-    window.close();
+    // One more round of the 200 ms indicator, so the shapes show the state
+    // between polls.
+    QTimer::singleShot(kSettleMs, &window, [&window, dir] {
+      SaveAll(window, QString::fromStdString(dir));
+      window.close();
+    });
   });
   check->start();
 }
