@@ -2,17 +2,13 @@
 
 #include <initializer_list>
 
+#include "onewire/function_commands.h"
 #include "sensors/slot_selection.h"
 
 namespace orvel::sensors {
 namespace {
 
-constexpr std::uint8_t kConvertT = 0x44;
-constexpr std::uint8_t kConvertV = 0xB4;
-constexpr std::uint8_t kRecallMemory = 0xB8;
-constexpr std::uint8_t kReadScratchpad = 0xBE;
-constexpr std::uint8_t kWriteScratchpad = 0x4E;
-constexpr std::uint8_t kCopyScratchpad = 0x48;
+using namespace onewire::humidity_module_command;
 constexpr std::uint8_t kPage0 = 0x00;
 constexpr std::uint8_t kReadSlot = 0xFF;
 constexpr std::uint32_t kPollSleepMs = 10;

@@ -1,5 +1,6 @@
 #include "sensors/thermometer_reader.h"
 
+#include "onewire/function_commands.h"
 #include "sensors/slot_selection.h"
 #include "sensors/thermometer_decode.h"
 
@@ -8,8 +9,8 @@ namespace {
 
 constexpr double kAccepted = 1.0;
 constexpr double kFailed = -99.0;
-constexpr std::int16_t kConvertT = 0x44;
-constexpr std::int16_t kReadScratchpad = 0xBE;
+using onewire::thermometer_command::kConvertT;
+using onewire::thermometer_command::kReadScratchpad;
 constexpr std::int16_t kReadSlot = 0xFF;
 constexpr std::uint32_t kConversionWaitMs = 800;
 constexpr std::uint32_t kWaitStepMs = 100;

@@ -5,17 +5,13 @@
 #include <limits>
 
 #include "onewire/crc.h"
+#include "onewire/function_commands.h"
 #include "onewire/sim/sim_families.h"
 
 namespace orvel::sim {
 namespace {
 
-constexpr std::uint8_t kConvertT = 0x44;
-constexpr std::uint8_t kConvertV = 0xB4;
-constexpr std::uint8_t kRecallMemory = 0xB8;
-constexpr std::uint8_t kReadScratchpad = 0xBE;
-constexpr std::uint8_t kWriteScratchpad = 0x4E;
-constexpr std::uint8_t kCopyScratchpad = 0x48;
+using namespace onewire::humidity_module_command;
 
 constexpr std::uint8_t kConfigBits = 0x0F;  // IAD, CA, EE, AD: the writable part of byte 0
 constexpr std::uint8_t kInputSupply = 0x08;

@@ -3,16 +3,12 @@
 #include <limits>
 
 #include "onewire/crc.h"
+#include "onewire/function_commands.h"
 
 namespace orvel::sim {
 namespace {
 
-constexpr std::uint8_t kConvertT = 0x44;
-constexpr std::uint8_t kReadScratchpad = 0xBE;
-constexpr std::uint8_t kWriteScratchpad = 0x4E;
-constexpr std::uint8_t kCopyScratchpad = 0x48;
-constexpr std::uint8_t kRecallEeprom = 0xB8;
-constexpr std::uint8_t kReadPowerSupply = 0xB4;
+using namespace onewire::thermometer_command;
 
 // The master must switch to strong pull-up within 10 us of the command.
 constexpr SimTime kPullupWindow = 10;
