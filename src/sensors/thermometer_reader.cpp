@@ -21,8 +21,12 @@ class NormalLevelOnExit {
  public:
   explicit NormalLevelOnExit(onewire::BusSession& bus) : bus_(bus) {}
   ~NormalLevelOnExit() {
-    bus_.tmex.TMOneWireLevel(bus_.SHandle, onewire::kLevelSet, onewire::kLevelNormal,
-                             onewire::kPrimeNow);
+    try {
+      bus_.tmex.TMOneWireLevel(bus_.SHandle, onewire::kLevelSet, onewire::kLevelNormal,
+                               onewire::kPrimeNow);
+    } catch (...) {
+      // Nothing more can be done for the line while unwinding.
+    }
   }
   NormalLevelOnExit(const NormalLevelOnExit&) = delete;
   NormalLevelOnExit& operator=(const NormalLevelOnExit&) = delete;

@@ -384,6 +384,24 @@ TEST_F(ThermometerReading, LineReturnsToNormalWhenAMessageHandlerThrows) {
   EXPECT_EQ(recorder_.calls().back(), "TMOneWireLevel(1,0,0)=0");
 }
 
+TEST(ThermometerBusFile, AbsentAfterFaultStopsTheChipBeforeItsScratchpad) {
+  // Resets answered: the session setup, the selection and the Match ROM
+  // before Convert T; the chip is gone for the access after the wait.
+  const std::string file = R"({"devices": [
+    {"family": "28", "serial": "0000012A3B4C", "temperature": 30.0,
+     "faults": {"absent_after": 3}}]})";
+  simbench::SensorBench bench(sim::ParseBusFile(file, "bus.json"));
+  bench.PutInSlot(0, kB20);
+  bench.OpenSession();
+  ThermometerReader reader(bench.bus_, bench.Asens_, bench.clock_, bench.pump_);
+  EXPECT_EQ(reader.ReadThermometer(0), -99.0);
+  EXPECT_EQ(bench.Asens_[0].FlagReadyValue, 0);
+  EXPECT_EQ(bench.Asens_[0].Temperature, 0.0);
+  const auto& calls = bench.recorder_.calls();
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "TMTouchByte(44)=44"), 1);
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "TMStrongAccess()=0"), 1);
+}
+
 TEST_F(ThermometerReading, SlotOutsideTheTableIsRefusedWithoutBusTraffic) {
   OpenSession();
   EXPECT_EQ(reader_.ReadThermometer(-1), -99.0);
