@@ -34,21 +34,6 @@ TEST(HumidityDecode, TemperatureRegisterRoundsToHundredthsHalvesToEven) {
   }
 }
 
-TEST(HumidityDecode, VoltageInTenMillivoltSteps) {
-  EXPECT_EQ(PageVoltage(Page(0, 0, 0x01F4)), 5.00);
-  EXPECT_EQ(PageVoltage(Page(0, 0, 0x00FA)), 2.50);
-  EXPECT_EQ(PageVoltage(Page(0, 0, 0x03FF)), 10.23);
-}
-
-TEST(HumidityDecode, StatusBits) {
-  EXPECT_TRUE(PageBusy(Page(0x1F, 0, 0)));
-  EXPECT_TRUE(PageBusy(Page(0x47, 0, 0)));
-  EXPECT_FALSE(PageBusy(Page(0xAF, 0, 0)));  // bits 7 and 5 are not busy bits
-  EXPECT_EQ(SwitchedInputConfig(Page(0x0F, 0, 0)), 0x07);
-  EXPECT_EQ(SwitchedInputConfig(Page(0x07, 0, 0)), 0x0F);
-  EXPECT_EQ(SwitchedInputConfig(Page(0x08, 0, 0)), 0x07);
-}
-
 TEST(HumidityDecode, HumidityAndFaultCodes) {
   const struct {
     double vsens, adc0, temperature, hu;

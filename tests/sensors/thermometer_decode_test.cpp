@@ -67,36 +67,21 @@ TEST(ThermometerDecode, Ds18b20PlusEightyFiveRowIsThePowerOnValueAndRejected) {
   }
 }
 
-// The DS18S20 table: 9-bit word with the COUNT_REMAIN that the chip shows
-// for that exact temperature (COUNT_PER_C 16).
-struct Ds18s20Row {
-  std::uint16_t word;
-  std::uint8_t count_remain;
-  double celsius;
-};
-constexpr Ds18s20Row kDs18s20Table[] = {
-    {0x00FA, 0x0C, 125.0}, {0x0032, 0x0C, 25.0},  {0x0001, 0x04, 0.5},   {0x0000, 0x0C, 0.0},
-    {0xFFFF, 0x04, -0.5},  {0xFFCE, 0x0C, -25.0}, {0xFF92, 0x0C, -55.0},
-};
-
-TEST(ThermometerDecode, Ds18s20Table) {
-  for (const auto& row : kDs18s20Table) {
-    const auto pad = Pad(row.word, 0xFF, row.count_remain, 0x10);
-    EXPECT_EQ(DecodeTemperature(k10, pad), row.celsius) << std::hex << row.word;
-  }
-}
-
-TEST(ThermometerDecode, Ds18s20ExtendedResolutionRoundsHalvesToEven) {
+// The DS18S20 table (9-bit word with the COUNT_REMAIN the chip shows for
+// that exact temperature), then values between the half degrees.
+TEST(ThermometerDecode, Ds18s20TableAndExtendedResolution) {
   struct Case {
     std::uint16_t word;
     std::uint8_t count_remain;
     double celsius;
   };
   const Case cases[] = {
-      {0x0032, 0x07, 25.312},                           // 25.3125 -> 25312.5 -> 25312
+      {0x00FA, 0x0C, 125.0},   {0x0032, 0x0C, 25.0},   {0x0001, 0x04, 0.5},
+      {0x0000, 0x0C, 0.0},     {0xFFFF, 0x04, -0.5},   {0xFFCE, 0x0C, -25.0},
+      {0xFF92, 0x0C, -55.0},   {0x0032, 0x07, 25.312},  // 25.3125 -> 25312.5 -> 25312
       {0x0032, 0x05, 25.438},                           // 25.4375 -> 25437.5 -> 25438
       {0x0033, 0x0C, 25.0},                             // bit 0 is dropped: 25.0, not 25.5
-      {0xFFCE, 0x0C, -25.0},  {0xFFCE, 0x01, -24.312},  // -24.3125 -> -24312.5 -> -24312
+      {0xFFCE, 0x01, -24.312},                          // -24.3125 -> -24312.5 -> -24312
       {0x0032, 0x10, 24.75},
   };
   for (const auto& c : cases) {
@@ -133,14 +118,6 @@ TEST(ThermometerDecode, ContentWithoutAMeaningIsAFailedReading) {
     EXPECT_FALSE(DecodeTemperature(k28, pad));
   }
   EXPECT_EQ(CheckContent(0x26, Pad(0x0191, 0x7F, 0x0C, 0x10)), ScratchpadContent::kUnknownFamily);
-}
-
-TEST(ThermometerDecode, ConfirmationWhenCountsDifferByExactlyOne) {
-  EXPECT_TRUE(NeedsConfirmation(Pad(0x0032, 0xFF, 0x0F, 0x10)));
-  EXPECT_FALSE(NeedsConfirmation(Pad(0x0032, 0xFF, 0x0E, 0x10)));
-  EXPECT_FALSE(NeedsConfirmation(Pad(0x0032, 0xFF, 0x10, 0x10)));
-  EXPECT_FALSE(NeedsConfirmation(Pad(0x0032, 0xFF, 0x11, 0x10)));  // -1, not 1
-  EXPECT_FALSE(NeedsConfirmation(Pad(0x0032, 0xFF, 0x00, 0xFF)));
 }
 
 TEST(ThermometerDecode, AlarmBytesAreSigned) {

@@ -352,17 +352,6 @@ TEST_F(ThermometerReading, ScratchpadsWithoutMeaningAreFailedReadings) {
   }
 }
 
-TEST_F(ThermometerReading, CrcErrorsOnTheWireAreFailedReadings) {
-  Faults noisy;
-  noisy.crc_error_rate = 1.0;
-  Add<Ds18b20Device>(kB20, noisy, Settings(18.0));
-  PutInSlot(0, kB20);
-  PresetSlot(0);
-  OpenSession();
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(Read(), -99.0);
-  ExpectSlotUnchanged(0);
-}
-
 TEST_F(ThermometerReading, BusyForeverNeverGivesAValue) {
   Faults busy;
   busy.busy_forever = true;
