@@ -1,6 +1,11 @@
 #include "onewire/one_wire_master.h"
 
 namespace orvel::onewire {
+namespace {
+
+constexpr std::uint8_t kSearchRomCommand = 0xF0;
+
+}  // namespace
 
 std::optional<std::uint8_t> OneWireMaster::TouchByte(std::uint8_t byte) {
   std::uint8_t result = 0;
@@ -26,6 +31,13 @@ std::optional<OneWireMaster::Triplet> OneWireMaster::SearchTriplet(int direction
 
 std::optional<OneWireMaster::SearchPathResult> OneWireMaster::SearchPath(const RomCode& choices) {
   SearchPathResult result{{}, 0, true};
+  const auto presence = Reset();
+  if (!presence) return std::nullopt;
+  if (!*presence) {
+    result.complete = false;
+    return result;
+  }
+  if (!TouchByte(kSearchRomCommand)) return std::nullopt;
   for (int i = 0; i < 64; ++i) {
     const auto index = static_cast<std::size_t>(i / 8);
     const auto mask = static_cast<std::uint8_t>(1U << (i % 8));

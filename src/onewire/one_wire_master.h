@@ -39,9 +39,10 @@ class OneWireMaster {
     int direction;
   };
   virtual std::optional<Triplet> SearchTriplet(int direction);
-  // One pass of 64 search steps after the Search ROM byte, taking the bit
+  // One search pass: reset, Search ROM and 64 search steps, taking the bit
   // of `choices` wherever both values are present. The default is built on
-  // SearchTriplet; an adapter with a search accelerator does it in one go.
+  // Reset, TouchByte and SearchTriplet; an adapter with a search command or
+  // accelerator does it in one go.
   struct SearchPathResult {
     RomCode rom;              // the path taken, bit i of the code at step i
     std::uint64_t conflicts;  // bit i set: both values were present at step i

@@ -8,7 +8,6 @@ namespace orvel::onewire {
 namespace {
 
 constexpr std::uint32_t kStateMagic = 0x4F57534CU;  // marks a buffer this driver filled
-constexpr std::uint8_t kSearchRom = 0xF0;
 constexpr std::uint8_t kMatchRom = 0x55;
 
 void CopyText(const std::string& text, char* buf) {
@@ -116,11 +115,6 @@ std::int16_t TmexOverMaster::TMTouchReset(std::int32_t handle) {
 
 std::optional<bool> TmexOverMaster::SearchPass(SearchState& s) {
   if (s.last_device) return false;
-  const auto presence = master_->Reset();
-  if (!presence) return std::nullopt;
-  if (!*presence) return false;
-  if (!master_->TouchByte(kSearchRom)) return std::nullopt;
-
   // Below the last discrepancy follow the last code, take 1 there, 0 above.
   RomCode choices{};
   for (int i = 0; i < 64; ++i) {
@@ -196,10 +190,6 @@ std::int16_t TmexOverMaster::TMAccess(std::int32_t handle, void* state) {
 std::int16_t TmexOverMaster::TMStrongAccess(std::int32_t handle, void* state) {
   if (!Valid(handle)) return kTmexNoSession;
   const SearchState s = LoadState(state);
-  const auto presence = master_->Reset();
-  if (!presence) return kTmexAdapterError;
-  if (!*presence) return 0;
-  if (!master_->TouchByte(kSearchRom)) return kTmexAdapterError;
   // A search directed at the current code: it takes that code's bit where
   // both are present, so it ends on the code only if that device answered.
   const auto path = master_->SearchPath(s.current);

@@ -106,21 +106,22 @@ TEST_F(Ds2480bMasterTest, StrongPullupFollowsTheLastBitOfTheArmedByte) {
   EXPECT_EQ(Sent(), (Bytes{0xF1, 0xC1}));
 }
 
-TEST_F(Ds2480bMasterTest, SearchPathIsOneAcceleratorFrame) {
+TEST_F(Ds2480bMasterTest, SearchPathIsOneWrite) {
   ASSERT_TRUE(master_.Setup());
-  ASSERT_EQ(master_.Reset(), true);
-  ASSERT_EQ(master_.TouchByte(0xF0), 0xF0);
   Sent();
+  bus_.ResetTraffic();
   const auto path = master_.SearchPath(RomCode{});
   ASSERT_TRUE(path);
   const Bytes sent = Sent();
-  ASSERT_EQ(sent.size(), 3U + 16U + 2U);  // the accelerator is switched in command mode
-  EXPECT_EQ(sent[0], 0xE3);
-  EXPECT_EQ(sent[1], 0xB1);
-  EXPECT_EQ(sent[2], 0xE1);
-  EXPECT_EQ(sent[sent.size() - 2], 0xE3);
-  EXPECT_EQ(sent.back(), 0xA1);
+  // Reset, Search ROM in data mode, accelerator on, 16 frame bytes (no
+  // 0xE3 among them), accelerator off.
+  Bytes expected = {0xC1, 0xE1, 0xF0, 0xE3, 0xB1, 0xE1};
+  expected.insert(expected.end(), 16, 0x00);
+  expected.insert(expected.end(), {0xE3, 0xA1});
+  EXPECT_EQ(sent, expected);
   EXPECT_TRUE(path->complete);
+  EXPECT_EQ(bus_.traffic().resets, 1U);
+  EXPECT_EQ(bus_.traffic().bytes, 1U);
 }
 
 // The accelerator must take the same paths as 64 plain search steps on an
@@ -136,11 +137,7 @@ TEST_F(Ds2480bMasterTest, AcceleratedSearchMatchesPlainSearchSteps) {
       RomCode{}, RomCode{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
       MakeRom(0x19, 0x0000001D2E40), MakeRom(0x26, 0x000000A1B2C3), MakeRom(0x19, 0x0000001D2E41)};
   for (const auto& c : choices) {
-    ASSERT_EQ(master_.Reset(), true);
-    ASSERT_TRUE(master_.TouchByte(0xF0));
     const auto fast = master_.SearchPath(c);
-    ASSERT_EQ(plain.Reset(), true);
-    ASSERT_TRUE(plain.TouchByte(0xF0));
     const auto slow = plain.SearchPath(c);
     ASSERT_TRUE(fast && slow);
     EXPECT_EQ(fast->rom, slow->rom);

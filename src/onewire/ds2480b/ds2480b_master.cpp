@@ -1,5 +1,6 @@
 #include "onewire/ds2480b/ds2480b_master.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <thread>
@@ -12,6 +13,7 @@ namespace {
 namespace d = ds2480b;
 
 constexpr int kBaud = 9600;
+constexpr std::uint8_t kSearchRomCommand = 0xF0;
 // Generous for 9600 baud (about 1 ms a byte) and a 64-step search on the bus.
 int ReplyTimeoutMs(std::size_t bytes) { return 150 + 3 * static_cast<int>(bytes); }
 
@@ -262,9 +264,15 @@ std::optional<std::uint8_t> Ds2480bMaster::PowerByte(std::uint8_t byte) {
 }
 
 std::optional<OneWireMaster::SearchPathResult> Ds2480bMaster::SearchPath(const RomCode& choices) {
+  // Reset, Search ROM and the accelerator frame in one write: one turn of
+  // the line instead of one per step.
   armed_ = false;
   if (!EndPulse()) return std::nullopt;
   std::vector<std::uint8_t> out;
+  ToCommand(out);
+  out.push_back(d::kReset);
+  ToData(out);
+  out.push_back(kSearchRomCommand);
   ToCommand(out);
   out.push_back(d::kSearchAccelOn);
   ToData(out);
@@ -274,9 +282,25 @@ std::optional<OneWireMaster::SearchPathResult> Ds2480bMaster::SearchPath(const R
   }
   ToCommand(out);
   out.push_back(d::kSearchAccelOff);
-  d::AccelFrame reply{};
+  std::array<std::uint8_t, 2 + 16> reply{};
   if (!Exchange(out, reply.data(), reply.size())) return std::nullopt;
-  const auto result = d::DecodeSearchReply(reply);
+  const auto reset = d::DecodeReset(reply[0]);
+  if (!reset) {
+    Lost(LinkError::kIo, "garbled search reply");
+    return std::nullopt;
+  }
+  // Without a presence pulse the rest means nothing (a short reads zeros).
+  if (*reset != d::ResetResult::kPresence && *reset != d::ResetResult::kAlarmPresence) {
+    last_error_ = *reset == d::ResetResult::kShorted ? LinkError::kShorted : LinkError::kNone;
+    return SearchPathResult{{}, 0, false};
+  }
+  if ((reply[1] & ~kSearchRomCommand) != 0) {
+    Lost(LinkError::kIo, "garbled search reply");
+    return std::nullopt;
+  }
+  d::AccelFrame frame{};
+  std::copy(reply.begin() + 2, reply.end(), frame.begin());
+  const auto result = d::DecodeSearchReply(frame);
   return SearchPathResult{result.rom, result.flags, result.complete};
 }
 
