@@ -59,10 +59,7 @@ int main(int argc, char** argv) {
     return Fail("journal folder '" + options.answers.folder + "' is not a folder");
   }
 
-  QApplication application(argc, argv);
-  QApplication::setApplicationName(QString::fromUtf8(app::kAppTitle));
-  QApplication::setWindowIcon(QIcon(QStringLiteral(":/orvel-viewer.png")));
-
+  // A bad bus file or adapter is refused before any window or display.
   core::RealClock clock;
   std::unique_ptr<drivers::Driver> driver;
   try {
@@ -73,6 +70,10 @@ int main(int argc, char** argv) {
   } catch (const drivers::DriverChoiceError& e) {
     return Fail(e.what());
   }
+
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(QString::fromUtf8(app::kAppTitle));
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/orvel-viewer.png")));
 
   measure::ThreadTimerService timers;
   measure::OsJournalFiles files;
