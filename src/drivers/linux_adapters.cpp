@@ -4,6 +4,8 @@
 #include <memory>
 
 #include "onewire/ds2480b/ds2480b_master.h"
+#include "onewire/ds2490/ds2490_master.h"
+#include "onewire/ds2490/libusb_transport.h"
 #include "onewire/ds9097e/passive_serial_master.h"
 #include "onewire/serial/serial_port.h"
 
@@ -87,6 +89,10 @@ onewire::MasterOpener LinuxMasterOpener(std::optional<AdapterSpec> named) {
               return onewire::SerialPort::Open(path, kSerialBaud, why);
             },
             path);
+      case kUsbType:
+        return std::make_shared<onewire::Ds2490Master>(
+            [port_num](std::string* why) { return onewire::OpenDs2490(port_num, why); },
+            "number " + std::to_string(port_num));
       default:
         return nullptr;  // no driver for this adapter type here
     }

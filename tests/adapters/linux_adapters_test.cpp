@@ -53,6 +53,9 @@ TEST(LinuxAdapters, SettingsTabPortsAreTtyUsbDevices) {
   const auto master = opener(4, 5, &error);
   ASSERT_NE(master, nullptr);
   EXPECT_NE(master->Description().find("/dev/ttyUSB3"), std::string::npos);
+  const auto usb = opener(2, 6, &error);
+  ASSERT_NE(usb, nullptr);
+  EXPECT_EQ(usb->Description(), "DS2490 USB 1-Wire adapter number 2");
   const auto passive = opener(2, 1, &error);
   ASSERT_NE(passive, nullptr);
   EXPECT_EQ(passive->Description(), "Passive serial 1-Wire adapter on /dev/ttyUSB1");
