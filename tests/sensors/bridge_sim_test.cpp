@@ -217,6 +217,8 @@ TEST(BridgeBusFile, RefusesWhatItDoesNotKnowAndSaysWhere) {
       {R"("i2c": {"bmp280": {"calibration": [1, 2, 3]}})", "calibration"},
       {R"("i2c": {"bmp280": {"raw_pressure": 1048576}})", "raw_pressure"},
       {R"("busy_polls": -1)", "busy_polls"},
+      {R"("i2c": {"hdc": {"faults": {"crc_error_rate": 0.5}}})", "crc_error_rate"},
+      {R"("faults": {"nack": true})", "nack"},
       {R"("temperature": 20)", "temperature"}};
   for (const auto& [body, where] : cases) {
     const std::string file =

@@ -14,6 +14,15 @@ namespace {
 
 constexpr std::int64_t kRawMax = (1 << 20) - 1;
 
+// The faults a chip behind the bridge can show; the others belong to the
+// bridge itself, and a fault that would do nothing is refused rather than
+// ignored.
+Faults ChipFaults(const JsonObject& chip) {
+  if (chip.Has("faults"))
+    chip.Object("faults").AllowOnly({"absent_after", "returns_after", "nack"});
+  return chip.ReadFaults();
+}
+
 // `digits` hexadecimal digits, most significant first.
 std::uint64_t HexSerial(const JsonObject& chip, std::size_t digits, const std::string& fallback) {
   const std::string text = chip.String("serial", fallback);
@@ -33,7 +42,7 @@ std::unique_ptr<I2cChip> MakeHdc(const JsonObject& chip) {
   for (std::size_t i = 0; i < spec.serial.size(); ++i) {
     spec.serial[i] = static_cast<std::uint8_t>(serial >> (8 * (5 - i)));
   }
-  return std::make_unique<HdcChip>(spec, chip.ReadFaults());
+  return std::make_unique<HdcChip>(spec, ChipFaults(chip));
 }
 
 std::unique_ptr<I2cChip> MakeSensirion(const JsonObject& chip, bool has_humidity) {
@@ -49,7 +58,7 @@ std::unique_ptr<I2cChip> MakeSensirion(const JsonObject& chip, bool has_humidity
   spec.serial = {static_cast<std::uint16_t>(serial >> 16), static_cast<std::uint16_t>(serial)};
   return std::make_unique<SensirionChip>(
       has_humidity ? SensirionChip::kShtAddress : SensirionChip::kStsAddress, has_humidity, spec,
-      chip.ReadFaults());
+      ChipFaults(chip));
 }
 
 sensors::Bmp280Calibration ReadCalibration(const JsonObject& chip) {
@@ -98,7 +107,7 @@ std::unique_ptr<I2cChip> MakeBmp280(const JsonObject& chip) {
     spec.raw_pressure = static_cast<std::int32_t>(chip.Integer("raw_pressure", 0, kRawMax));
   }
   spec.calibration = chip.Has("calibration") ? ReadCalibration(chip) : DatasheetCalibration();
-  return std::make_unique<Bmp280Chip>(spec, chip.ReadFaults());
+  return std::make_unique<Bmp280Chip>(spec, ChipFaults(chip));
 }
 
 }  // namespace
@@ -106,6 +115,10 @@ std::unique_ptr<I2cChip> MakeBmp280(const JsonObject& chip) {
 std::unique_ptr<SimDevice> MakeBridgeProbe(const onewire::RomCode& rom, const JsonObject& device,
                                            const Faults& faults) {
   device.AllowOnly({ORVEL_SIM_COMMON_KEYS, "i2c", "busy_polls"});
+  if (device.Has("faults")) {
+    device.Object("faults").AllowOnly(
+        {"absent_after", "returns_after", "crc_error_rate", "seed", "busy_forever"});
+  }
   const auto busy_polls = static_cast<int>(device.Integer("busy_polls", 0, 1000000, 1));
   auto bridge = std::make_unique<Ds28e17Device>(rom, faults, busy_polls);
   if (!device.Has("i2c")) return bridge;
