@@ -18,7 +18,9 @@ class BusyScope {
   bool& busy_;
 };
 
-std::string TextOf(const std::exception_ptr& error) {
+}  // namespace
+
+std::string ExceptionText(const std::exception_ptr& error) {
   try {
     std::rethrow_exception(error);
   } catch (const std::exception& e) {
@@ -27,8 +29,6 @@ std::string TextOf(const std::exception_ptr& error) {
     return "Неизвестная ошибка";
   }
 }
-
-}  // namespace
 
 PollLoop::PollLoop(TksTimer& tmrg, PollSteps steps, PollControls controls, core::Clock& clock,
                    core::Dialogs& dialogs, const core::StartupSettings& settings,
@@ -65,7 +65,7 @@ void PollLoop::tmrgTimer() {
     try {
       Poll();
     } catch (...) {
-      dialogs_.ShowNotice(TextOf(std::current_exception()));
+      dialogs_.ShowNotice(ExceptionText(std::current_exception()));
     }
     ++polls_;
     if (OnPollEnd) OnPollEnd();
@@ -80,7 +80,7 @@ void PollLoop::Poll() {
     try {
       steps_.RefreshMeasurements(steps_.flgRedravAll());
     } catch (...) {
-      dialogs_.ShowNotice(TextOf(std::current_exception()));
+      dialogs_.ShowNotice(ExceptionText(std::current_exception()));
     }
   } else {
     c_.shpindik.SetColor(core::kRed);

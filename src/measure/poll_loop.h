@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
+#include <string>
 
 #include "core/clock.h"
 #include "core/controls.h"
@@ -25,6 +27,9 @@ struct PollControls {
   core::ShapeControl& shpTimer;
   core::TextControl& lblBackTimer;
 };
+
+// The text a notice shows for an exception that escaped a handler.
+std::string ExceptionText(const std::exception_ptr& error);
 
 // flagExit states.
 inline constexpr std::int16_t kRunning = 0;

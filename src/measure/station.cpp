@@ -10,19 +10,6 @@
 #include "onewire/device_catalog.h"
 
 namespace orvel::measure {
-namespace {
-
-std::string ExceptionText(std::exception_ptr error) {
-  try {
-    std::rethrow_exception(error);
-  } catch (const std::exception& e) {
-    return e.what();
-  } catch (...) {
-    return "Неизвестная ошибка";
-  }
-}
-
-}  // namespace
 
 // Declared in dependency order: each unit is built from the ones above it.
 struct Station::Units {
