@@ -30,7 +30,9 @@ TEST(PollLineTest, PairsInOrderWithQuotesAndBackslashesEscaped) {
 // The logger binary run as a child process, its stdout read line by line.
 class Child {
  public:
-  explicit Child(const std::vector<std::string>& args) {
+  // `env`: NAME=VALUE settings for the child; LC_ALL is C unless given.
+  explicit Child(const std::vector<std::string>& args,
+                 const std::vector<std::pair<std::string, std::string>>& env = {}) {
     int out[2];
     int err[2];
     if (pipe(out) != 0 || pipe(err) != 0) return;
@@ -44,6 +46,7 @@ class Child {
       for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
       argv.push_back(nullptr);
       setenv("LC_ALL", "C", 1);
+      for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
       execv(ORVEL_LOGGER_PATH, argv.data());
       _exit(127);
     }
@@ -146,6 +149,31 @@ TEST_F(LoggerRunTest, ThreeVirtualCyclesGiveThreeLinesPerFileAndPerPoll) {
   EXPECT_EQ(names.size(), 9u);
   EXPECT_THAT(names, ::testing::Contains("p_010000001D2E3F19.csv"));
   EXPECT_THAT(names, ::testing::Contains("t_CA000801A2B3C410.csv"));
+}
+
+TEST_F(LoggerRunTest, CommaLocaleGivesCommasAndItsDateSeparator) {
+  // A Russian locale built into the test folder: comma decimals, full-stop
+  // dates.
+  const fs::path locales = dir / "locales";
+  fs::create_directory(locales);
+  const std::string build =
+      "localedef -i ru_RU -f UTF-8 " + (locales / "ru_RU.UTF-8").string() + " >/dev/null 2>&1";
+  if (std::system(build.c_str()) != 0) GTEST_SKIP() << "cannot build the ru_RU locale";
+  const fs::path journal = dir / "journal";
+  fs::create_directory(journal);
+  Child child({"--bus", Demo(), "--journal", journal.string(), "--interval", "5", "--cycles", "1",
+               "--virtual-time"},
+              {{"LOCPATH", locales.string()}, {"LC_ALL", "ru_RU.UTF-8"}});
+  std::string out, err;
+  ASSERT_EQ(child.Finish(out, err), 0) << err;
+  EXPECT_TRUE(std::regex_search(out, std::regex(R"(^\d{4}\.\d\d\.\d\d \d\d:\d\d:\d\d stat1=)")))
+      << out;
+  EXPECT_TRUE(std::regex_search(out, std::regex(R"(lblTvalue="-10,25 °C")"))) << out;
+  EXPECT_TRUE(std::regex_search(out, std::regex(R"(lblValT28e17="\d+,\d\d °C")"))) << out;
+  const std::string text = Read(journal / "t_CA000801A2B3C410.csv");
+  EXPECT_TRUE(
+      std::regex_match(text, std::regex(R"(\d{4}\.\d\d\.\d\d \d\d:\d\d:\d\d ; -10,25\r\n)")))
+      << text;
 }
 
 TEST_F(LoggerRunTest, WithoutJournalNoFileIsWritten) {
