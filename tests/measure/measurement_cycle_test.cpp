@@ -402,17 +402,6 @@ TEST_F(CycleTest, SelectionChangedDuringAReadTakesEffectInTheSameCycle) {
   EXPECT_EQ(lblTvalue.Text(), "21 °C");
 }
 
-TEST_F(CycleTest, ChangeHandlersResetOnlyTheirTab) {
-  cycle.cmbhltChange();
-  EXPECT_EQ(lblHvalue.Text(), "--,--");
-  EXPECT_EQ(lblTvalue.Text(), "old");
-  cycle.cmbds28e17Change();
-  for (auto* t : {&lblValT28e17, &lblValH28e17, &lblValP28e17, &lblValPTds28e17}) {
-    EXPECT_EQ(t->Text(), "--,--");
-  }
-  EXPECT_EQ(edtSNHDC.Text(), "serial");
-}
-
 TEST(ItemTextTest, NumberAndRomText) {
   EXPECT_EQ(ItemText(0, "5666554433221128"), "00 5666554433221128");
   EXPECT_EQ(ItemText(7, "X"), "07 X");

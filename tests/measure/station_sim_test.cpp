@@ -257,11 +257,5 @@ TEST_F(StationSimTest, RescanAskedDuringAPollRunsAfterIt) {
   EXPECT_THAT(order, ::testing::ElementsAre("scan", "sleep", "scan"));
 }
 
-TEST_F(StationSimTest, CommaAndFullStopLocalesOnTheLabels) {
-  RunPolls(1);
-  EXPECT_THAT(lblValT28e17.Text(), ::testing::MatchesRegex("[0-9]+,[0-9][0-9] °C"));
-  EXPECT_THAT(File("t_", RomOf(0x28, 0x12A3B4C)), ::testing::HasSubstr(" ; 23,50\r\n"));
-}
-
 }  // namespace
 }  // namespace orvel::measure
