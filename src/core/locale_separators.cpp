@@ -10,6 +10,7 @@
 namespace orvel::core {
 namespace {
 
+#ifndef _WIN32
 // The first character of a strftime pattern that is neither a conversion
 // nor a letter: "%d.%m.%Y" gives '.', "%H:%M:%S" gives ':'.
 char FirstSeparator(const char* pattern, char fallback) {
@@ -26,6 +27,7 @@ char FirstSeparator(const char* pattern, char fallback) {
   }
   return fallback;
 }
+#endif
 
 }  // namespace
 

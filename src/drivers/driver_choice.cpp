@@ -1,10 +1,13 @@
 #include "drivers/driver_choice.h"
 
+#include <cstdio>
 #include <utility>
 
 #include "onewire/sim/simulated_driver.h"
 #include "onewire/tmex_over_master.h"
-#ifndef _WIN32
+#ifdef _WIN32
+#include "onewire/tmexdll/tmex_dll.h"
+#else
 #include "drivers/linux_adapters.h"
 #endif
 
@@ -55,6 +58,17 @@ class LinuxAdapterDriver final : public Driver {
  private:
   onewire::TmexOverMaster tmex_;
 };
+#else
+// The vendor's driver library.
+class DllDriver final : public Driver {
+ public:
+  explicit DllDriver(std::unique_ptr<onewire::TmexDll> dll) : dll_(std::move(dll)) {}
+  onewire::Tmex& tmex() override { return *dll_; }
+
+ private:
+  std::unique_ptr<onewire::TmexDll> dll_;
+};
+
 #endif
 
 }  // namespace
@@ -87,10 +101,33 @@ std::unique_ptr<Driver> OpenPlatformDriver(core::Clock&) {
 }
 #else
 std::unique_ptr<Driver> OpenAdapter(const std::string& spec, core::Clock&) {
-  throw DriverChoiceError("no adapter driver for \"" + spec + "\"");
+  // "tmex:PORT:TYPE" names the port in place of the library's default.
+  std::optional<std::pair<std::int16_t, std::int16_t> > port;
+  if (spec != "tmex") {
+    int num = 0;
+    int type = 0;
+    char tail = 0;
+    if (std::sscanf(spec.c_str(), "tmex:%d:%d%c", &num, &type, &tail) != 2 || num < 1 ||
+        num > 255 || type < 1 || type > 255) {
+      throw DriverChoiceError("unknown adapter \"" + spec + "\" (tmex or tmex:PORT:TYPE)");
+    }
+    port = std::make_pair(static_cast<std::int16_t>(num), static_cast<std::int16_t>(type));
+  }
+  std::string error;
+  auto dll = onewire::TmexDll::Load(onewire::TmexDll::DefaultLibraryName(), &error);
+  if (!dll) throw DriverChoiceError(error);
+  if (port) dll->OverrideDefaultPort(port->first, port->second);
+  return std::make_unique<DllDriver>(std::move(dll));
 }
 
-std::unique_ptr<Driver> OpenPlatformDriver(core::Clock&) { return std::make_unique<NoDriver>(); }
+// Without the library the program still runs: every session start fails
+// and the status text says so.
+std::unique_ptr<Driver> OpenPlatformDriver(core::Clock&) {
+  std::string error;
+  auto dll = onewire::TmexDll::Load(onewire::TmexDll::DefaultLibraryName(), &error);
+  if (!dll) return std::make_unique<NoDriver>();
+  return std::make_unique<DllDriver>(std::move(dll));
+}
 #endif
 
 }  // namespace orvel::drivers

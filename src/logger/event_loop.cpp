@@ -1,8 +1,13 @@
 #include "logger/event_loop.h"
 
 #include <fcntl.h>
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
 #include <poll.h>
 #include <unistd.h>
+#endif
 
 #include <atomic>
 #include <cerrno>
@@ -17,6 +22,30 @@ constexpr std::uint32_t kCloseMessage = 0xFFFFFFFFu;
 // A signal handler can reach the loop only through a process-wide value;
 // it holds the write end of the one loop that catches signals.
 std::atomic<int> g_signal_fd{-1};
+
+#ifdef _WIN32
+// Windows: the C runtime's pipe, and console control events (Ctrl+C,
+// Ctrl+Break, closing the console) from a thread of their own.
+void WriteMessage(int fd, std::uint32_t message) {
+  if (fd >= 0) ::_write(fd, &message, sizeof message);
+}
+
+BOOL WINAPI OnConsoleEvent(DWORD) {
+  WriteMessage(g_signal_fd.load(), kCloseMessage);
+  return TRUE;
+}
+
+bool MakePipe(int fds[2]) { return ::_pipe(fds, 4096, _O_BINARY | _O_NOINHERIT) == 0; }
+
+bool WaitReadable(int fd, bool block) {
+  if (block) return true;  // the read itself waits
+  DWORD available = 0;
+  const auto pipe = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
+  return ::PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0;
+}
+
+int ReadSome(int fd, char* buf, unsigned n) { return ::_read(fd, buf, n); }
+#else
 struct sigaction g_old_int {};
 struct sigaction g_old_term {};
 
@@ -28,29 +57,49 @@ void WriteMessage(int fd, std::uint32_t message) {
   } while (n < 0 && errno == EINTR);
 }
 
+bool MakePipe(int fds[2]) {
+  if (::pipe(fds) != 0) return false;
+  for (int i = 0; i < 2; ++i) {
+    ::fcntl(fds[i], F_SETFD, FD_CLOEXEC);
+    ::fcntl(fds[i], F_SETFL, ::fcntl(fds[i], F_GETFL) | O_NONBLOCK);
+  }
+  return true;
+}
+
+bool WaitReadable(int fd, bool block) {
+  if (!block) return true;  // the non-blocking read says
+  pollfd p{fd, POLLIN, 0};
+  return ::poll(&p, 1, -1) >= 0;  // interrupted: the caller looks again
+}
+
+int ReadSome(int fd, char* buf, unsigned n) { return static_cast<int>(::read(fd, buf, n)); }
+#endif
+
+#ifndef _WIN32
 void OnTerminationSignal(int) {
   const int saved = errno;
   WriteMessage(g_signal_fd.load(), kCloseMessage);
   errno = saved;
 }
+#endif
 
 }  // namespace
 
 EventLoop::EventLoop() {
   int fds[2];
-  if (::pipe(fds) != 0) return;
-  for (int fd : fds) {
-    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-  }
+  if (!MakePipe(fds)) return;
   read_fd_ = fds[0];
   write_fd_ = fds[1];
 }
 
 EventLoop::~EventLoop() {
   if (signals_caught_) {
+#ifdef _WIN32
+    ::SetConsoleCtrlHandler(&OnConsoleEvent, FALSE);
+#else
     ::sigaction(SIGINT, &g_old_int, nullptr);
     ::sigaction(SIGTERM, &g_old_term, nullptr);
+#endif
     g_signal_fd = -1;
   }
   if (read_fd_ >= 0) ::close(read_fd_);
@@ -63,22 +112,23 @@ void EventLoop::PostClose() { WriteMessage(write_fd_, kCloseMessage); }
 
 void EventLoop::CatchTerminationSignals() {
   g_signal_fd = write_fd_;
+#ifdef _WIN32
+  ::SetConsoleCtrlHandler(&OnConsoleEvent, TRUE);
+#else
   struct sigaction action {};
   action.sa_handler = &OnTerminationSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;  // a journal write in progress simply goes on
   ::sigaction(SIGINT, &action, &g_old_int);
   ::sigaction(SIGTERM, &action, &g_old_term);
+#endif
   signals_caught_ = true;
 }
 
 bool EventLoop::Dispatch(bool block) {
-  if (block) {
-    pollfd p{read_fd_, POLLIN, 0};
-    if (::poll(&p, 1, -1) < 0) return false;  // interrupted: the caller looks again
-  }
+  if (!WaitReadable(read_fd_, block)) return false;
   char buf[256];
-  const ssize_t n = ::read(read_fd_, buf, sizeof buf);
+  const int n = ReadSome(read_fd_, buf, sizeof buf);
   if (n <= 0) return false;
   carry_.append(buf, static_cast<std::size_t>(n));
   std::size_t used = 0;
