@@ -24,10 +24,10 @@ std::vector<int> ReadBytes(I2cChip& chip, int n, SimTime now) {
 }
 
 TEST(HdcChipModel, AConversionReadBeforeItsTimeIsNacked) {
-  HdcSpec spec;
-  spec.temperature = SimValue::Constant(25.0);
-  spec.humidity = SimValue::Constant(40.0);
-  HdcChip hdc(spec, Faults{});
+  HdcSettings settings;
+  settings.temperature = SimValue::Constant(25.0);
+  settings.humidity = SimValue::Constant(40.0);
+  HdcChip hdc(settings, Faults{});
   struct Case {
     std::uint8_t pointer;
     SimTime conversion;
@@ -51,9 +51,9 @@ TEST(HdcChipModel, AConversionReadBeforeItsTimeIsNacked) {
 }
 
 TEST(HdcChipModel, IdentificationAndSerialRegisters) {
-  HdcSpec spec;
-  spec.serial = {0x11, 0x22, 0x33, 0x44, 0x55, 0x80};
-  HdcChip hdc(spec, Faults{});
+  HdcSettings settings;
+  settings.serial = {0x11, 0x22, 0x33, 0x44, 0x55, 0x80};
+  HdcChip hdc(settings, Faults{});
   const std::vector<std::pair<std::uint8_t, std::vector<int>>> regs{
       {0xFB, {0x11, 0x22}}, {0xFC, {0x33, 0x44}}, {0xFD, {0x55, 0x80}},
       {0xFE, {0x54, 0x49}}, {0xFF, {0x10, 0x50}}, {0x02, {0x10, 0x00}}};
@@ -66,11 +66,11 @@ TEST(HdcChipModel, IdentificationAndSerialRegisters) {
 }
 
 TEST(SensirionChipModel, SingleShotStretchesTheClockAndSendsCrcWords) {
-  SensirionSpec spec;
-  spec.temperature = SimValue::Constant(25.0);
-  spec.humidity = SimValue::Constant(50.0);
+  SensirionSettings settings;
+  settings.temperature = SimValue::Constant(25.0);
+  settings.humidity = SimValue::Constant(50.0);
   for (const bool sht : {true, false}) {
-    SensirionChip chip(sht ? SensirionChip::kShtAddress : SensirionChip::kStsAddress, sht, spec,
+    SensirionChip chip(sht ? SensirionChip::kShtAddress : SensirionChip::kStsAddress, sht, settings,
                        Faults{});
     EXPECT_FALSE(chip.Start(true, 0).ack);  // nothing measured yet
     ASSERT_TRUE(chip.Start(false, 0).ack);
@@ -94,7 +94,7 @@ TEST(SensirionChipModel, SingleShotStretchesTheClockAndSendsCrcWords) {
 }
 
 TEST(SensirionChipModel, UnknownCommandsAreNackedOnTheirSecondByte) {
-  SensirionChip sht(SensirionChip::kShtAddress, true, SensirionSpec{}, Faults{});
+  SensirionChip sht(SensirionChip::kShtAddress, true, SensirionSettings{}, Faults{});
   sht.Start(false, 0);
   EXPECT_TRUE(sht.Write(0x12, 0));
   EXPECT_FALSE(sht.Write(0x34, 0));
@@ -102,11 +102,11 @@ TEST(SensirionChipModel, UnknownCommandsAreNackedOnTheirSecondByte) {
 }
 
 TEST(Bmp280ChipModel, ForcedMeasurementTakesItsTimeAndThenSleeps) {
-  Bmp280Spec spec;
-  spec.calibration = DatasheetCalibration();
-  spec.temperature = SimValue::Constant(25.08);
-  spec.pressure = SimValue::Constant(100653.27);
-  Bmp280Chip bmp(spec, Faults{});
+  Bmp280Settings settings;
+  settings.calibration = DatasheetCalibration();
+  settings.temperature = SimValue::Constant(25.08);
+  settings.pressure = SimValue::Constant(100653.27);
+  Bmp280Chip bmp(settings, Faults{});
   auto read_from = [&](std::uint8_t reg, int n, SimTime now) {
     bmp.Start(false, now);
     bmp.Write(reg, now);
@@ -124,9 +124,9 @@ TEST(Bmp280ChipModel, ForcedMeasurementTakesItsTimeAndThenSleeps) {
   const auto d = read_from(0xF7, 6, 38625);
   const std::int32_t raw_p = d[0] << 12 | d[1] << 4 | d[2] >> 4;
   const std::int32_t raw_t = d[3] << 12 | d[4] << 4 | d[5] >> 4;
-  const std::int32_t fine = FineTemperature(spec.calibration, raw_t);
+  const std::int32_t fine = FineTemperature(settings.calibration, raw_t);
   EXPECT_NEAR((fine * 5 + 128) / 256 / 100.0, 25.08, 0.006);
-  EXPECT_NEAR(PressureQ24_8(spec.calibration, raw_p, fine) / 256.0, 100653.27, 0.2);
+  EXPECT_NEAR(PressureQ24_8(settings.calibration, raw_p, fine) / 256.0, 100653.27, 0.2);
   // The soft reset brings back the power-on data.
   bmp.Start(false, 40000);
   bmp.Write(0xE0, 40000);

@@ -34,13 +34,14 @@ void PutWord(std::uint8_t* at, std::uint16_t word) {
 
 }  // namespace
 
-Bmp280Chip::Bmp280Chip(Bmp280Spec spec, Faults faults) : I2cChip(kAddress, faults), spec_(spec) {
+Bmp280Chip::Bmp280Chip(Bmp280Settings settings, Faults faults)
+    : I2cChip(kAddress, faults), settings_(settings) {
   PowerOn();
 }
 
 void Bmp280Chip::PowerOn() {
   regs_.fill(0);
-  const auto& c = spec_.calibration;
+  const auto& c = settings_.calibration;
   const std::array<std::uint16_t, 12> words{c.T1,
                                             static_cast<std::uint16_t>(c.T2),
                                             static_cast<std::uint16_t>(c.T3),
@@ -72,11 +73,11 @@ void Bmp280Chip::Finish(SimTime now) {
   const SimTime at = *done_at_;
   done_at_.reset();
   const std::uint8_t ctrl = regs_[kRegCtrlMeas];
-  const auto& cal = spec_.calibration;
+  const auto& cal = settings_.calibration;
   const std::int32_t raw_t =
-      spec_.raw_temperature.value_or(RawTemperatureFor(cal, spec_.temperature.At(at)));
-  const std::int32_t raw_p = spec_.raw_pressure.value_or(
-      RawPressureFor(cal, spec_.pressure.At(at), FineTemperature(cal, raw_t)));
+      settings_.raw_temperature.value_or(RawTemperatureFor(cal, settings_.temperature.At(at)));
+  const std::int32_t raw_p = settings_.raw_pressure.value_or(
+      RawPressureFor(cal, settings_.pressure.At(at), FineTemperature(cal, raw_t)));
   if ((ctrl >> 2 & 7) != 0) PutRaw(&regs_[kRegData], raw_p);
   if ((ctrl >> 5 & 7) != 0) PutRaw(&regs_[kRegData + 3], raw_t);
   regs_[kRegCtrlMeas] = static_cast<std::uint8_t>(ctrl & ~3);  // back to sleep

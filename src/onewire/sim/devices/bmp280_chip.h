@@ -10,7 +10,7 @@
 
 namespace orvel::sim {
 
-struct Bmp280Spec {
+struct Bmp280Settings {
   SimValue temperature = SimValue::Constant(21.0);   // degrees C
   SimValue pressure = SimValue::Constant(101325.0);  // Pa
   // Fixed raw readings instead of the values above.
@@ -28,7 +28,7 @@ class Bmp280Chip final : public I2cChip {
  public:
   static constexpr std::uint8_t kAddress = 0x77;
 
-  Bmp280Chip(Bmp280Spec spec, Faults faults);
+  Bmp280Chip(Bmp280Settings settings, Faults faults);
 
   bool Write(std::uint8_t byte, SimTime now) override;
   std::uint8_t Read(SimTime now) override;
@@ -41,7 +41,7 @@ class Bmp280Chip final : public I2cChip {
   void PowerOn();
   void Finish(SimTime now);
 
-  Bmp280Spec spec_;
+  Bmp280Settings settings_;
   std::array<std::uint8_t, 256> regs_{};
   std::uint8_t pointer_ = 0;
   bool pointer_next_ = false;

@@ -35,14 +35,14 @@ std::uint64_t HexSerial(const JsonObject& chip, std::size_t digits, const std::s
 
 std::unique_ptr<I2cChip> MakeHdc(const JsonObject& chip) {
   chip.AllowOnly({"temperature", "humidity", "serial", "faults"});
-  HdcSpec spec;
-  spec.temperature = chip.Value("temperature", 21.0);
-  spec.humidity = chip.Value("humidity", 45.0);
+  HdcSettings settings;
+  settings.temperature = chip.Value("temperature", 21.0);
+  settings.humidity = chip.Value("humidity", 45.0);
   const std::uint64_t serial = HexSerial(chip, 12, "0102030405A6");
-  for (std::size_t i = 0; i < spec.serial.size(); ++i) {
-    spec.serial[i] = static_cast<std::uint8_t>(serial >> (8 * (5 - i)));
+  for (std::size_t i = 0; i < settings.serial.size(); ++i) {
+    settings.serial[i] = static_cast<std::uint8_t>(serial >> (8 * (5 - i)));
   }
-  return std::make_unique<HdcChip>(spec, ChipFaults(chip));
+  return std::make_unique<HdcChip>(settings, ChipFaults(chip));
 }
 
 std::unique_ptr<I2cChip> MakeSensirion(const JsonObject& chip, bool has_humidity) {
@@ -51,14 +51,14 @@ std::unique_ptr<I2cChip> MakeSensirion(const JsonObject& chip, bool has_humidity
   } else {
     chip.AllowOnly({"temperature", "serial", "faults"});
   }
-  SensirionSpec spec;
-  spec.temperature = chip.Value("temperature", 21.0);
-  if (has_humidity) spec.humidity = chip.Value("humidity", 45.0);
+  SensirionSettings settings;
+  settings.temperature = chip.Value("temperature", 21.0);
+  if (has_humidity) settings.humidity = chip.Value("humidity", 45.0);
   const std::uint64_t serial = HexSerial(chip, 8, has_humidity ? "1A2B3C4D" : "5E6F7081");
-  spec.serial = {static_cast<std::uint16_t>(serial >> 16), static_cast<std::uint16_t>(serial)};
+  settings.serial = {static_cast<std::uint16_t>(serial >> 16), static_cast<std::uint16_t>(serial)};
   return std::make_unique<SensirionChip>(
-      has_humidity ? SensirionChip::kShtAddress : SensirionChip::kStsAddress, has_humidity, spec,
-      ChipFaults(chip));
+      has_humidity ? SensirionChip::kShtAddress : SensirionChip::kStsAddress, has_humidity,
+      settings, ChipFaults(chip));
 }
 
 sensors::Bmp280Calibration ReadCalibration(const JsonObject& chip) {
@@ -97,17 +97,18 @@ sensors::Bmp280Calibration ReadCalibration(const JsonObject& chip) {
 std::unique_ptr<I2cChip> MakeBmp280(const JsonObject& chip) {
   chip.AllowOnly(
       {"temperature", "pressure", "raw_temperature", "raw_pressure", "calibration", "faults"});
-  Bmp280Spec spec;
-  spec.temperature = chip.Value("temperature", 21.0);
-  spec.pressure = chip.Value("pressure", 101325.0);
+  Bmp280Settings settings;
+  settings.temperature = chip.Value("temperature", 21.0);
+  settings.pressure = chip.Value("pressure", 101325.0);
   if (chip.Has("raw_temperature")) {
-    spec.raw_temperature = static_cast<std::int32_t>(chip.Integer("raw_temperature", 0, kRawMax));
+    settings.raw_temperature =
+        static_cast<std::int32_t>(chip.Integer("raw_temperature", 0, kRawMax));
   }
   if (chip.Has("raw_pressure")) {
-    spec.raw_pressure = static_cast<std::int32_t>(chip.Integer("raw_pressure", 0, kRawMax));
+    settings.raw_pressure = static_cast<std::int32_t>(chip.Integer("raw_pressure", 0, kRawMax));
   }
-  spec.calibration = chip.Has("calibration") ? ReadCalibration(chip) : DatasheetCalibration();
-  return std::make_unique<Bmp280Chip>(spec, ChipFaults(chip));
+  settings.calibration = chip.Has("calibration") ? ReadCalibration(chip) : DatasheetCalibration();
+  return std::make_unique<Bmp280Chip>(settings, ChipFaults(chip));
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ std::uint16_t HdcChip::RegisterValue(std::uint8_t reg) const {
     case 0xFC:
     case 0xFD: {
       const auto i = static_cast<std::size_t>(reg - 0xFB) * 2;
-      return static_cast<std::uint16_t>(spec_.serial[i] << 8 | spec_.serial[i + 1]);
+      return static_cast<std::uint16_t>(settings_.serial[i] << 8 | settings_.serial[i + 1]);
     }
     case 0xFE:
       return 0x5449;  // manufacturer
@@ -49,8 +49,8 @@ I2cAck HdcChip::OnStart(bool read, SimTime now) {
   std::uint16_t value = 0;
   if (pointer_ == kRegTemperature || pointer_ == kRegHumidity) {
     if (!ready_at_ || now < *ready_at_) return {};  // no result yet
-    value = pointer_ == kRegTemperature ? TemperatureCode(spec_.temperature.At(*ready_at_))
-                                        : HumidityCode(spec_.humidity.At(*ready_at_));
+    value = pointer_ == kRegTemperature ? TemperatureCode(settings_.temperature.At(*ready_at_))
+                                        : HumidityCode(settings_.humidity.At(*ready_at_));
     ready_at_.reset();
   } else {
     value = RegisterValue(pointer_);

@@ -9,7 +9,7 @@
 
 namespace orvel::sim {
 
-struct HdcSpec {
+struct HdcSettings {
   SimValue temperature = SimValue::Constant(21.0);
   SimValue humidity = SimValue::Constant(45.0);
   std::array<std::uint8_t, 6> serial{};  // registers 0xFB, 0xFC, 0xFD, MSB first
@@ -24,7 +24,7 @@ class HdcChip final : public I2cChip {
   static constexpr SimTime kTemperatureMicros = 6350;
   static constexpr SimTime kHumidityMicros = 6500;
 
-  HdcChip(HdcSpec spec, Faults faults) : I2cChip(kAddress, faults), spec_(spec) {}
+  HdcChip(HdcSettings settings, Faults faults) : I2cChip(kAddress, faults), settings_(settings) {}
 
   bool Write(std::uint8_t byte, SimTime now) override;
   std::uint8_t Read(SimTime now) override;
@@ -37,7 +37,7 @@ class HdcChip final : public I2cChip {
   I2cAck OnStart(bool read, SimTime now) override;
   std::uint16_t RegisterValue(std::uint8_t reg) const;
 
-  HdcSpec spec_;
+  HdcSettings settings_;
   std::uint8_t pointer_ = 0;
   bool pointer_next_ = false;
   int data_bytes_ = 0;

@@ -40,8 +40,8 @@ I2cAck SensirionChip::OnStart(bool read, SimTime now) {
     const SimTime stretch = std::max<SimTime>(0, *ready_at_ - now);
     out_.clear();
     out_pos_ = 0;
-    PutWord(TemperatureCode(spec_.temperature.At(*ready_at_)));
-    if (has_humidity_) PutWord(HumidityCode(spec_.humidity.At(*ready_at_)));
+    PutWord(TemperatureCode(settings_.temperature.At(*ready_at_)));
+    if (has_humidity_) PutWord(HumidityCode(settings_.humidity.At(*ready_at_)));
     ready_at_.reset();
     return {true, stretch};
   }
@@ -61,8 +61,8 @@ bool SensirionChip::Write(std::uint8_t byte, SimTime now) {
     return true;
   }
   if (command == kReadSerial) {
-    PutWord(spec_.serial[0]);
-    PutWord(spec_.serial[1]);
+    PutWord(settings_.serial[0]);
+    PutWord(settings_.serial[1]);
     return true;
   }
   return false;

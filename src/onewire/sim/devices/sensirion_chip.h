@@ -10,7 +10,7 @@
 
 namespace orvel::sim {
 
-struct SensirionSpec {
+struct SensirionSettings {
   SimValue temperature = SimValue::Constant(21.0);
   SimValue humidity = SimValue::Constant(45.0);  // unused by the STS
   std::array<std::uint16_t, 2> serial{0x1A2B, 0x3C4D};
@@ -27,8 +27,8 @@ class SensirionChip final : public I2cChip {
   // High repeatability, longest measurement.
   static constexpr SimTime kMeasureMicros = 15000;
 
-  SensirionChip(std::uint8_t address, bool has_humidity, SensirionSpec spec, Faults faults)
-      : I2cChip(address, faults), has_humidity_(has_humidity), spec_(spec) {}
+  SensirionChip(std::uint8_t address, bool has_humidity, SensirionSettings settings, Faults faults)
+      : I2cChip(address, faults), has_humidity_(has_humidity), settings_(settings) {}
 
   bool Write(std::uint8_t byte, SimTime now) override;
   std::uint8_t Read(SimTime now) override;
@@ -41,7 +41,7 @@ class SensirionChip final : public I2cChip {
   void PutWord(std::uint16_t word);
 
   bool has_humidity_;
-  SensirionSpec spec_;
+  SensirionSettings settings_;
   std::vector<std::uint8_t> command_;
   std::optional<SimTime> ready_at_;  // a single shot in progress
   std::vector<std::uint8_t> out_;
