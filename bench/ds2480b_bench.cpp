@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/quiet_platform.h"
 #include "core/memory_controls.h"
 #include "core/virtual_clock.h"
 #include "measure/bus_sensor_readers.h"
@@ -23,21 +24,8 @@ namespace {
 
 using namespace orvel;
 
-class NoPump final : public core::MessagePump {
- public:
-  void ProcessMessages() override {}
-};
-
-class NoDialogs final : public core::Dialogs {
- public:
-  bool AskYesNo(const std::string&) override { return false; }
-  std::string ChooseFolder(const std::string&) override { return {}; }
-  std::string AskText(const std::string&, const std::string&, const std::string& d) override {
-    return d;
-  }
-  void ShowNotice(const std::string&) override {}
-  void OpenWithShell(const std::string&) override {}
-};
+using bench::NoDialogs;
+using bench::NoPump;
 
 constexpr double kBaud = 9600.0;
 

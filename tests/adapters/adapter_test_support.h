@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "core/virtual_clock.h"
+#include "onewire/sim/bus_file.h"
+#include "onewire/sim/sim_bus.h"
 
 namespace orvel::testing_support {
 
@@ -52,5 +54,10 @@ inline const char* kEveryKindBus = R"({
     { "family": "01", "serial": "00000BADCAFE" }
   ]
 })";
+
+// Puts the devices of kEveryKindBus on `bus`.
+inline void AddEveryKind(sim::SimBus& bus) {
+  for (auto& d : sim::ParseBusFile(kEveryKindBus, "every-kind").devices) bus.Add(std::move(d));
+}
 
 }  // namespace orvel::testing_support

@@ -22,18 +22,9 @@ using sim::ModelStream;
 // writes can be checked and every reply damaged on purpose.
 class Ds2480bMasterTest : public testing::Test {
  protected:
-  Ds2480bMasterTest() {
-    for (auto& d : sim::ParseBusFile(testing_support::kEveryKindBus, "every-kind").devices) {
-      bus_.Add(std::move(d));
-    }
-  }
+  Ds2480bMasterTest() { testing_support::AddEveryKind(bus_); }
 
-  // The bytes written since the last call.
-  Bytes Sent() {
-    Bytes b(stream_->written.begin() + static_cast<std::ptrdiff_t>(seen_), stream_->written.end());
-    seen_ = stream_->written.size();
-    return b;
-  }
+  Bytes Sent() { return stream_->TakeWritten(); }
 
   core::VirtualClock clock_;
   sim::SimBus bus_{clock_};
@@ -41,7 +32,6 @@ class Ds2480bMasterTest : public testing::Test {
   ModelStream* stream_ = nullptr;
   int opens_ = 0;
   bool can_open_ = true;
-  std::size_t seen_ = 0;
   Ds2480bMaster master_{[this](std::string* error) -> std::unique_ptr<ByteStream> {
                           if (!can_open_) {
                             *error = "unplugged";
@@ -50,7 +40,6 @@ class Ds2480bMasterTest : public testing::Test {
                           ++opens_;
                           auto s = std::make_unique<ModelStream>(model_);
                           stream_ = s.get();
-                          seen_ = 0;
                           return s;
                         },
                         "test"};
@@ -129,9 +118,7 @@ TEST_F(Ds2480bMasterTest, SearchPathIsOneWrite) {
 TEST_F(Ds2480bMasterTest, AcceleratedSearchMatchesPlainSearchSteps) {
   core::VirtualClock clock;
   sim::SimBus plain(clock);
-  for (auto& d : sim::ParseBusFile(testing_support::kEveryKindBus, "every-kind").devices) {
-    plain.Add(std::move(d));
-  }
+  testing_support::AddEveryKind(plain);
   ASSERT_TRUE(master_.Setup());
   std::vector<RomCode> choices = {
       RomCode{}, RomCode{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},

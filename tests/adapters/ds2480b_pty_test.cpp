@@ -25,9 +25,7 @@ using testing_support::ReadingRig;
 class Ds2480bPty : public testing::Test {
  protected:
   void SetUp() override {
-    for (auto& d : sim::ParseBusFile(testing_support::kEveryKindBus, "every-kind").devices) {
-      bus_.Add(std::move(d));
-    }
+    testing_support::AddEveryKind(bus_);
     std::string error;
     server_ = sim::PtyServer::Create(model_, &error);
     ASSERT_NE(server_, nullptr) << error;
@@ -37,12 +35,7 @@ class Ds2480bPty : public testing::Test {
 
   // What the simulated driver reports on the same bus.
   std::string Reference() {
-    core::VirtualClock clock;
-    sim::SimulatedDriver driver(clock,
-                                sim::ParseBusFile(testing_support::kEveryKindBus, "every-kind"));
-    ReadingRig rig(driver.tmex(), clock);
-    EXPECT_EQ(rig.Scan(1, 6), 7);
-    return rig.Report();
+    return testing_support::SimulatedReport(testing_support::kEveryKindBus);
   }
 
   template <typename F>

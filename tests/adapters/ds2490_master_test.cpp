@@ -40,11 +40,7 @@ class Borrowed final : public UsbTransport {
 
 class Ds2490Test : public testing::Test {
  protected:
-  Ds2490Test() {
-    for (auto& d : sim::ParseBusFile(testing_support::kEveryKindBus, "every-kind").devices) {
-      bus_.Add(std::move(d));
-    }
-  }
+  Ds2490Test() { testing_support::AddEveryKind(bus_); }
   Transfers Controls() {
     Transfers t(usb_.controls.begin() + static_cast<std::ptrdiff_t>(seen_), usb_.controls.end());
     seen_ = usb_.controls.size();
@@ -120,9 +116,7 @@ TEST_F(Ds2490Test, BlockIoIsOneCommand) {
 TEST_F(Ds2490Test, SearchCommandMatchesPlainSearchSteps) {
   core::VirtualClock clock;
   sim::SimBus plain(clock);
-  for (auto& d : sim::ParseBusFile(testing_support::kEveryKindBus, "every-kind").devices) {
-    plain.Add(std::move(d));
-  }
+  testing_support::AddEveryKind(plain);
   ASSERT_TRUE(master_->Setup());
   const std::vector<RomCode> choices = {
       RomCode{}, RomCode{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
@@ -151,12 +145,7 @@ TEST_F(Ds2490Test, ScanAndEveryReaderGiveWhatTheSimulatedDriverGives) {
   ASSERT_EQ(rig.Scan(1, 6), 7);
   const std::string report = rig.Report();
 
-  core::VirtualClock clock;
-  sim::SimulatedDriver driver(clock,
-                              sim::ParseBusFile(testing_support::kEveryKindBus, "every-kind"));
-  testing_support::ReadingRig reference(driver.tmex(), clock);
-  ASSERT_EQ(reference.Scan(1, 6), 7);
-  EXPECT_EQ(report, reference.Report());
+  EXPECT_EQ(report, testing_support::SimulatedReport(testing_support::kEveryKindBus));
   EXPECT_NE(report.find("fam 16 T -10.2500 CT -10.2500"), std::string::npos) << report;
   EXPECT_NE(report.find("hdc 0102030405A6 th"), std::string::npos) << report;
 }

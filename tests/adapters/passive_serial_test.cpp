@@ -25,26 +25,16 @@ using Bytes = std::vector<std::uint8_t>;
 
 class PassiveSerialSlots : public testing::Test {
  protected:
-  PassiveSerialSlots() {
-    for (auto& d : sim::ParseBusFile(testing_support::kEveryKindBus, "every-kind").devices) {
-      bus_.Add(std::move(d));
-    }
-  }
-  Bytes Sent() {
-    Bytes b(stream_->written.begin() + static_cast<std::ptrdiff_t>(seen_), stream_->written.end());
-    seen_ = stream_->written.size();
-    return b;
-  }
+  PassiveSerialSlots() { testing_support::AddEveryKind(bus_); }
+  Bytes Sent() { return stream_->TakeWritten(); }
 
   core::VirtualClock clock_;
   sim::SimBus bus_{clock_};
   sim::PassiveAdapterModel model_{bus_};
   sim::ModelStream* stream_ = nullptr;
-  std::size_t seen_ = 0;
   PassiveSerialMaster master_{[this](std::string*) {
                                 auto s = std::make_unique<sim::ModelStream>(model_);
                                 stream_ = s.get();
-                                seen_ = 0;
                                 return s;
                               },
                               "test"};
@@ -95,9 +85,7 @@ TEST_F(PassiveSerialSlots, FaultsNoEchoAndShort) {
 class PassiveSerialPty : public testing::Test {
  protected:
   void SetUp() override {
-    for (auto& d : sim::ParseBusFile(testing_support::kEveryKindBus, "every-kind").devices) {
-      bus_.Add(std::move(d));
-    }
+    testing_support::AddEveryKind(bus_);
     std::string error;
     server_ = sim::PtyServer::Create(model_, &error);
     ASSERT_NE(server_, nullptr) << error;
@@ -123,12 +111,7 @@ TEST_F(PassiveSerialPty, ScanAndReadersMatchTheSimulatedDriverButForTheParasiteP
   ASSERT_EQ(rig_.Scan(1, 1), 7);
   const std::string report = rig_.Report();
 
-  core::VirtualClock clock;
-  sim::SimulatedDriver driver(clock,
-                              sim::ParseBusFile(testing_support::kEveryKindBus, "every-kind"));
-  testing_support::ReadingRig reference(driver.tmex(), clock);
-  ASSERT_EQ(reference.Scan(1, 6), 7);
-  const std::string expected = reference.Report();
+  const std::string expected = testing_support::SimulatedReport(testing_support::kEveryKindBus);
 
   // Line by line: the parasite-powered thermometer needs a strong pull-up,
   // which a passive adapter cannot give, so its reading fails.

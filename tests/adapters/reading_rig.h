@@ -4,9 +4,12 @@
 #include <string>
 
 #include "core/memory_controls.h"
+#include "core/virtual_clock.h"
 #include "measure/bus_sensor_readers.h"
 #include "onewire/bus_session.h"
 #include "onewire/device_catalog.h"
+#include "onewire/sim/bus_file.h"
+#include "onewire/sim/simulated_driver.h"
 #include "onewire/tmex.h"
 
 namespace orvel::testing_support {
@@ -131,5 +134,15 @@ class ReadingRig {
   measure::BusSensorReaders readers;
   int found = 0;
 };
+
+// What the units report over the simulated driver on the bus of
+// `bus_json`: the reference a real adapter's driver must match.
+inline std::string SimulatedReport(const char* bus_json) {
+  core::VirtualClock clock;
+  sim::SimulatedDriver driver(clock, sim::ParseBusFile(bus_json, "reference"));
+  ReadingRig rig(driver.tmex(), clock);
+  if (rig.Scan(1, 6) < 0) return "scan failed";
+  return rig.Report();
+}
 
 }  // namespace orvel::testing_support

@@ -40,6 +40,13 @@ class ModelStream final : public onewire::ByteStream {
   }
   void SendBreak() override { ++breaks; }
   void FlushInput() override { pending_.clear(); }
+  // What was written since the last call.
+  std::vector<std::uint8_t> TakeWritten() {
+    std::vector<std::uint8_t> b(written.begin() + static_cast<std::ptrdiff_t>(taken_),
+                                written.end());
+    taken_ = written.size();
+    return b;
+  }
   bool Alive() const override { return !hung_up; }
 
   std::vector<std::uint8_t> written;
@@ -51,6 +58,7 @@ class ModelStream final : public onewire::ByteStream {
  private:
   SerialDeviceModel& model_;
   std::deque<std::uint8_t> pending_;
+  std::size_t taken_ = 0;
 };
 
 }  // namespace orvel::sim
