@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -93,6 +94,51 @@ TEST_F(Ds2480bMasterTest, StrongPullupFollowsTheLastBitOfTheArmedByte) {
   // Any other bus operation ends the pull-up first.
   EXPECT_EQ(master_.Reset(), true);
   EXPECT_EQ(Sent(), (Bytes{0xF1, 0xC1}));
+}
+
+TEST_F(Ds2480bMasterTest, PulseAtOnceIsAnsweredWhenItEnds) {
+  ASSERT_TRUE(master_.Setup());
+  Sent();
+  master_.SetStrongPullupNow();
+  EXPECT_EQ(Sent(), (Bytes{0x3F, 0xED}));
+  EXPECT_TRUE(bus_.StrongPullupActive());
+  clock_.Advance(100'000);
+  master_.SetNormalLevel();
+  EXPECT_EQ(Sent(), (Bytes{0xF1}));
+  EXPECT_FALSE(bus_.StrongPullupActive());
+  EXPECT_EQ(bus_.traffic().strong_pullup_us, 100'000);
+  // The pulse's answer was taken: the next reply belongs to the next command.
+  EXPECT_EQ(master_.Reset(), true);
+  EXPECT_EQ(master_.resyncs(), 1);
+}
+
+TEST_F(Ds2480bMasterTest, DamagedRepliesAreCaughtWhereTheProtocolAllows) {
+  // Each case damages the first answer of one operation; every one must
+  // fail it and re-synchronise, never pass a wrong value on.
+  struct Case {
+    const char* what;
+    std::function<bool(Ds2480bMaster&)> op;
+  };
+  const Case cases[] = {
+      {"reset", [](Ds2480bMaster& m) { return m.Reset().has_value(); }},
+      {"bit", [](Ds2480bMaster& m) { return m.TouchBit(1).has_value(); }},
+      {"data echo of a 0 bit", [](Ds2480bMaster& m) { return m.TouchByte(0x00).has_value(); }},
+      {"search", [](Ds2480bMaster& m) { return m.SearchPath(RomCode{}).has_value(); }},
+      {"pulled byte",
+       [](Ds2480bMaster& m) {
+         m.ArmStrongPullupAfterNextByte();
+         return m.TouchByte(0x44).has_value();
+       }},
+  };
+  for (const auto& c : cases) {
+    ASSERT_TRUE(master_.Setup()) << c.what;
+    const int before = master_.resyncs();
+    model_.GarbleReplies(1);
+    EXPECT_FALSE(c.op(master_)) << c.what;
+    EXPECT_EQ(master_.resyncs(), before + 1) << c.what;
+    EXPECT_EQ(master_.last_error(), LinkError::kIo) << c.what;
+    master_.SetNormalLevel();
+  }
 }
 
 TEST_F(Ds2480bMasterTest, SearchPathIsOneWrite) {

@@ -68,6 +68,14 @@ TEST_F(PassiveSerialSlots, TripletSendsBothReadSlotsAtOnce) {
   EXPECT_EQ(t->direction, 0);
 }
 
+TEST_F(PassiveSerialSlots, HasNoStrongPullupOfItsOwn) {
+  ASSERT_TRUE(master_.Setup());
+  master_.ArmStrongPullupAfterNextByte();
+  EXPECT_EQ(master_.TouchByte(0x44), 0x44);
+  EXPECT_FALSE(master_.StrongPullupActive());
+  EXPECT_FALSE(bus_.StrongPullupActive());
+}
+
 TEST_F(PassiveSerialSlots, FaultsNoEchoAndShort) {
   ASSERT_TRUE(master_.Setup());
   model_.SetShorted(true);
