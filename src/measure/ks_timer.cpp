@@ -5,9 +5,15 @@ namespace orvel::measure {
 TksTimer::TksTimer(TimerService& service, TickPoster& poster)
     : service_(service),
       poster_(poster),
-      FThreadCount(std::make_shared<std::atomic<std::uint32_t>>(0)) {}
+      FThreadCount(std::make_shared<std::atomic<std::uint32_t>>(0)),
+      gate_(std::make_shared<PostGate>()) {}
 
-TksTimer::~TksTimer() { SetEnabled(false); }
+TksTimer::~TksTimer() {
+  SetEnabled(false);
+  // Unlike disabling, destruction may wait: the poster goes away after us.
+  std::lock_guard lock(gate_->mutex);
+  gate_->open = false;
+}
 
 void TksTimer::SetEnabled(bool value) {
   if (value == FEnabled) return;
@@ -17,8 +23,10 @@ void TksTimer::SetEnabled(bool value) {
     FThreadCount = std::make_shared<std::atomic<std::uint32_t>>(0);
     FCount = 0;
     TickPoster* poster = &poster_;
-    FTimerHandle = service_.Create(FDueTime, FPeriod,
-                                   [count = FThreadCount, poster] { poster->PostTick(++*count); });
+    FTimerHandle = service_.Create(FDueTime, FPeriod, [count = FThreadCount, poster, gate = gate_] {
+      std::lock_guard lock(gate->mutex);
+      if (gate->open) poster->PostTick(++*count);
+    });
     FEnabled = FTimerHandle != nullptr;
   } else {
     FTimerHandle.reset();  // stops without waiting for a callback in progress

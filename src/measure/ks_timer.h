@@ -5,6 +5,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 #include "measure/timer_service.h"
 
@@ -63,6 +64,13 @@ class TksTimer {
   // Shared with the timer thread, which may still finish a callback after
   // the timer was disabled or destroyed.
   std::shared_ptr<std::atomic<std::uint32_t>> FThreadCount;
+  // Closed by the destructor: a callback still running then holds the lock,
+  // so destruction waits for it and no later callback reaches the poster.
+  struct PostGate {
+    std::mutex mutex;
+    bool open = true;
+  };
+  std::shared_ptr<PostGate> gate_;
   std::uint32_t FCount = 0;
   bool FEnabled = false;
 };

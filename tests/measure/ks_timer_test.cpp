@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "core/virtual_clock.h"
@@ -146,6 +149,30 @@ TEST(ThreadTimerTest, DisablingDoesNotWaitForACallbackInProgress) {
   EXPECT_EQ(tmrg.ThreadCount(), 0u);
   poster.Release();
   tmrg.SetEnabled(false);
+}
+
+TEST(ThreadTimerTest, DestructionWaitsForACallbackInProgressAndNothingPostsAfter) {
+  ThreadTimerService service;
+  CollectingPoster poster;
+  poster.hold = true;
+  auto tmrg = std::make_unique<TksTimer>(service, poster);
+  tmrg->SetDueTime(1);
+  tmrg->SetPeriod(1);
+  tmrg->SetEnabled(true);
+  ASSERT_TRUE(poster.WaitFor(1));  // the timer thread is now inside PostTick
+  std::atomic<bool> destroyed{false};
+  std::thread closer([&] {
+    tmrg.reset();
+    destroyed = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_FALSE(destroyed.load()) << "the poster could be freed under a running callback";
+  poster.Release();
+  closer.join();
+  EXPECT_TRUE(destroyed.load());
+  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  std::lock_guard lock(poster.mutex);
+  EXPECT_EQ(poster.posted.size(), 1u);
 }
 
 }  // namespace
