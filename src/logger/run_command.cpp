@@ -122,6 +122,12 @@ int RunPolls(drivers::Driver& driver, core::Clock& clock, core::VirtualClock* vi
     station.FormCloseQuery();
     station.Tick(0);
   }
+  // Polls ran, yet not one scan got through to the adapter: nothing was
+  // read in the whole run, which a script must not take for success.
+  if (station.poll().Polls() > 0 && station.poll().GoodScans() == 0) {
+    err << "orvel-logger: the adapter could not be opened\n";
+    return 1;
+  }
   return 0;
 }
 

@@ -20,7 +20,8 @@ std::string FormatPollLine(const std::string& stamp,
 // The poll mode: the window's units driven by the logger's own loop until
 // --cycles polls have run or a termination signal arrives; the driver is
 // closed on the way out. `virtual_clock` is the clock for --virtual-time,
-// else null. Returns the exit status.
+// else null. Returns the exit status: 1 when polls ran and none of their
+// scans reached the adapter, else 0.
 int RunPolls(drivers::Driver& driver, core::Clock& clock, core::VirtualClock* virtual_clock,
              const Options& options, std::ostream& out, std::ostream& err);
 

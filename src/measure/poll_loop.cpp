@@ -76,6 +76,7 @@ void PollLoop::tmrgTimer() {
 void PollLoop::Poll() {
   BusyScope busy(busy_);
   if (steps_.ScanBus() > 0) {
+    ++goodScans_;
     c_.shpindik.SetColor(core::kLime);
     try {
       steps_.RefreshMeasurements(steps_.flgRedravAll());

@@ -60,6 +60,8 @@ class PollLoop {
   // Called after every poll (a scan attempt with what followed it).
   std::function<void()> OnPollEnd;
   std::uint64_t Polls() const { return polls_; }
+  // Polls whose scan succeeded (ScanBus above 0).
+  std::uint64_t GoodScans() const { return goodScans_; }
 
  private:
   void Poll();
@@ -77,6 +79,7 @@ class PollLoop {
   bool busy_ = false;
   bool rescanPending_ = false;
   std::uint64_t polls_ = 0;
+  std::uint64_t goodScans_ = 0;
 };
 
 }  // namespace orvel::measure

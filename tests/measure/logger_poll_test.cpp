@@ -203,6 +203,24 @@ TEST_F(LoggerRunTest, TerminationSignalClosesCleanlyWithoutACutLine) {
   }
 }
 
+TEST_F(LoggerRunTest, AdapterNeverOpenedEndsWithStatusOne) {
+  Child child({"--bus", std::string(ORVEL_EXAMPLES_DIR) + "/adapter-absent.json", "--cycles", "2",
+               "--virtual-time"});
+  std::string out, err;
+  EXPECT_EQ(child.Finish(out, err), 1) << err;
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2) << out;
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+}
+
+TEST_F(LoggerRunTest, AScanThatSucceedsLaterStillEndsWithStatusZero) {
+  // The first scan finds no default port, the second one the fallback port.
+  Child child({"--bus", std::string(ORVEL_EXAMPLES_DIR) + "/no-default-port.json", "--cycles", "2",
+               "--virtual-time"});
+  std::string out, err;
+  EXPECT_EQ(child.Finish(out, err), 0) << err;
+  EXPECT_NE(out.find("Адаптер найден"), std::string::npos) << out;
+}
+
 TEST_F(LoggerRunTest, MissingJournalFolderIsABadArgument) {
   Child child({"--bus", Demo(), "--journal", (dir / "none").string(), "--virtual-time"});
   std::string out, err;
