@@ -12,10 +12,10 @@
 #include "core/virtual_clock.h"
 #include "onewire/sim/bus_file.h"
 #include "onewire/sim/simulated_driver.h"
-#include "quiet_platform.h"
 #include "sensors/bridge_sensors.h"
 #include "sensors/ds28e17_transfers.h"
 #include "sensors/pressure_sensor.h"
+#include "support/fake_platform.h"
 
 namespace {
 
@@ -66,8 +66,8 @@ void BM_BridgeProbeFullReading(benchmark::State& state) {
   for (std::size_t i = 0; i < rom.size(); ++i) Asens[0].ROM[i] = rom[i];
   bus.SHandle = driver.tmex().TMExtendedStartSession(1, 6, nullptr);
   driver.tmex().TMSetup(bus.SHandle);
-  bench::NoPump pump;
-  bench::NoDialogs dialogs;
+  testing_support::FakePump pump;
+  testing_support::FakeDialogs dialogs;
   sensors::BridgeTransfers transfers(bus, Asens, pump, dialogs);
   sensors::BridgeSensors chips(bus, Asens, transfers, clock);
   sensors::PressureSensor pressure(bus, Asens, transfers, clock, dialogs);

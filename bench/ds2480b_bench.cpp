@@ -8,7 +8,6 @@
 #include <memory>
 #include <string>
 
-#include "bench/quiet_platform.h"
 #include "core/memory_controls.h"
 #include "core/virtual_clock.h"
 #include "measure/bus_sensor_readers.h"
@@ -19,13 +18,14 @@
 #include "onewire/sim/bus_file.h"
 #include "onewire/sim/sim_bus.h"
 #include "onewire/tmex_over_master.h"
+#include "support/fake_platform.h"
 
 namespace {
 
 using namespace orvel;
 
-using bench::NoDialogs;
-using bench::NoPump;
+using testing_support::FakeDialogs;
+using testing_support::FakePump;
 
 constexpr double kBaud = 9600.0;
 
@@ -51,8 +51,8 @@ struct Rig {
   onewire::BusSession session{tmex};
   core::MemoryText stat1;
   onewire::DeviceCatalog catalog{session, stat1};
-  NoPump pump;
-  NoDialogs dialogs;
+  FakePump pump;
+  FakeDialogs dialogs;
   measure::BusSensorReaders readers{session, catalog.Asens, clock, pump, dialogs};
 };
 

@@ -16,7 +16,6 @@
 #include <string>
 #include <vector>
 
-#include "bench/quiet_platform.h"
 #include "core/memory_controls.h"
 #include "core/virtual_clock.h"
 #include "measure/journal_files.h"
@@ -25,6 +24,7 @@
 #include "measure/timer_service.h"
 #include "onewire/sim/bus_file.h"
 #include "onewire/sim/simulated_driver.h"
+#include "support/fake_platform.h"
 
 namespace {
 
@@ -88,8 +88,8 @@ struct Rig {
   sim::SimulatedDriver driver;
   measure::ManualTimerService timers{clock};
   QueuePoster poster;
-  bench::NoPump pump;
-  bench::NoDialogs dialogs;
+  testing_support::FakePump pump;
+  testing_support::FakeDialogs dialogs;
   measure::OsJournalFiles files;
   core::MemoryText stat1, lblTvalue, lblHvalue, edtSNHDC, lblValT28e17, lblValH28e17, lblValP28e17,
       lblValPTds28e17, lblBackTimer;

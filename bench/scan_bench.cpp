@@ -5,7 +5,6 @@
 
 #include <memory>
 
-#include "bench/quiet_platform.h"
 #include "core/memory_controls.h"
 #include "core/settings.h"
 #include "core/virtual_clock.h"
@@ -13,6 +12,7 @@
 #include "onewire/device_catalog.h"
 #include "onewire/sim/devices/rom_only_device.h"
 #include "onewire/sim/simulated_driver.h"
+#include "support/fake_platform.h"
 
 namespace {
 
@@ -30,8 +30,8 @@ void BM_ScanBus(benchmark::State& state) {
   core::MemoryText stat1;
   core::MemoryList port;
   core::MemoryList adapter;
-  bench::NoDialogs dialogs;
-  bench::NoPump pump;
+  testing_support::FakeDialogs dialogs;
+  testing_support::FakePump pump;
   const core::StartupSettings settings{false, {}, 30};
   core::DateTime deadline = 0.0;
   onewire::DeviceCatalog catalog(bus, stat1);

@@ -13,15 +13,11 @@
 #include "onewire/sim/simulated_driver.h"
 #include "sensors/humidity_reader.h"
 #include "sensors/thermometer_reader.h"
+#include "support/fake_platform.h"
 
 namespace {
 
 using namespace orvel;
-
-class IdlePump final : public core::MessagePump {
- public:
-  void ProcessMessages() override {}
-};
 
 // Standard-speed time of resets and whole bytes.
 double BusMs(int resets, int bytes) {
@@ -42,7 +38,7 @@ struct Bench {
   sim::SimulatedDriver driver{clock};
   onewire::BusSession bus{driver.tmex()};
   onewire::DeviceTable Asens{};
-  IdlePump pump;
+  testing_support::FakePump pump;
 
   void Slot(const onewire::RomCode& rom) {
     for (std::size_t i = 0; i < rom.size(); ++i) Asens[0].ROM[i] = rom[i];

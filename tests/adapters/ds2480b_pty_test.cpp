@@ -97,7 +97,7 @@ TEST_F(Ds2480bPty, UnpluggedDuringAReadingFailsItAndTheNextScanReconnects) {
   ASSERT_EQ(rig_.Scan(1, 5), 7);
   const auto before = rig_.catalog.Asens[0];
   // The adapter is pulled out while the reader waits for the conversion.
-  rig_.pump.hook = [&] { WithModel([&] { model_.SetUnplugged(true); }); };
+  rig_.pump.hook = [&](int) { WithModel([&] { model_.SetUnplugged(true); }); };
   for (int i = 0; i < rig_.found; ++i) {
     if (rig_.catalog.Asens[static_cast<std::size_t>(i)].Family == 0x28) {
       EXPECT_EQ(rig_.ReadSlot(i), "T failed");

@@ -156,7 +156,7 @@ TEST_F(Ds2490Test, UnpluggedMidReadingThenReconnectedOnTheNextScan) {
   testing_support::ReadingRig rig(tmex, clock_);
   ASSERT_EQ(rig.Scan(1, 6), 7);
   // Pulled out during the thermometer's conversion wait.
-  rig.pump.hook = [&] {
+  rig.pump.hook = [&](int) {
     usb_.SetUnplugged(true);
     present_ = false;
   };

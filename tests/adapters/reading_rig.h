@@ -11,28 +11,9 @@
 #include "onewire/sim/bus_file.h"
 #include "onewire/sim/simulated_driver.h"
 #include "onewire/tmex.h"
+#include "support/fake_platform.h"
 
 namespace orvel::testing_support {
-
-class NoDialogs final : public core::Dialogs {
- public:
-  bool AskYesNo(const std::string&) override { return false; }
-  std::string ChooseFolder(const std::string&) override { return {}; }
-  std::string AskText(const std::string&, const std::string&, const std::string& d) override {
-    return d;
-  }
-  void ShowNotice(const std::string& text) override { notices += text + "\n"; }
-  void OpenWithShell(const std::string&) override {}
-  std::string notices;
-};
-
-class HookPump final : public core::MessagePump {
- public:
-  void ProcessMessages() override {
-    if (hook) hook();
-  }
-  std::function<void()> hook;
-};
 
 // The program's units over one driver: a scan into the device table, then
 // every reader on every device it serves. Report() is what the units wrote,
@@ -129,8 +110,8 @@ class ReadingRig {
   core::MemoryText stat1;
   onewire::BusSession session;
   onewire::DeviceCatalog catalog;
-  HookPump pump;
-  NoDialogs dialogs;
+  FakePump pump;
+  FakeDialogs dialogs;
   measure::BusSensorReaders readers;
   int found = 0;
 };

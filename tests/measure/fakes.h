@@ -1,45 +1,14 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "core/platform.h"
 #include "measure/journal_files.h"
 
 namespace orvel::measure::testing {
-
-// Records every notice; the other dialogues are not used by these units.
-class RecordingDialogs final : public core::Dialogs {
- public:
-  bool AskYesNo(const std::string&) override { return false; }
-  std::string ChooseFolder(const std::string&) override { return {}; }
-  std::string AskText(const std::string&, const std::string&, const std::string& d) override {
-    return d;
-  }
-  void ShowNotice(const std::string& text) override {
-    notices.push_back(text);
-    if (onNotice) onNotice();
-  }
-  void OpenWithShell(const std::string&) override {}
-
-  std::vector<std::string> notices;
-  std::function<void()> onNotice;  // what the user does while the box is up
-};
-
-// Runs a hook each time a unit lets messages through.
-class HookPump final : public core::MessagePump {
- public:
-  void ProcessMessages() override {
-    ++calls;
-    if (hook) hook();
-  }
-  int calls = 0;
-  std::function<void()> hook;
-};
 
 // An in-memory file system with the faults a journal meets: an open that
 // fails (a file held by another program) and a disk that fills up after a

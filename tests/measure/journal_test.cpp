@@ -11,13 +11,14 @@
 
 #include "core/virtual_clock.h"
 #include "measure/fakes.h"
+#include "support/fake_platform.h"
 
 namespace orvel::measure {
 namespace {
 
 namespace fs = std::filesystem;
 using testing::FakeJournalFiles;
-using testing::RecordingDialogs;
+using testing_support::FakeDialogs;
 
 constexpr const char* kRom = "5666554433221128";
 const std::string kFile = std::string("/j/t_") + kRom + ".csv";
@@ -38,7 +39,7 @@ class JournalTest : public ::testing::Test {
   onewire::DeviceTable Asens{};
   core::StartupSettings settings;
   core::VirtualClock clock{core::EncodeDateTime({2026, 12, 7, 15, 23, 44, 0})};
-  RecordingDialogs dialogs;
+  FakeDialogs dialogs;
   core::LocaleSeparators separators{',', '.', ':'};
   FakeJournalFiles files;
   Journal journal{Asens, settings, clock, dialogs, separators, files};
@@ -169,7 +170,7 @@ class RealJournalTest : public ::testing::Test {
   onewire::DeviceTable Asens{};
   core::StartupSettings settings;
   core::VirtualClock clock{core::EncodeDateTime({2026, 12, 7, 15, 23, 44, 0})};
-  RecordingDialogs dialogs;
+  FakeDialogs dialogs;
   core::LocaleSeparators separators{',', '.', ':'};
   OsJournalFiles files;
   Journal journal{Asens, settings, clock, dialogs, separators, files};

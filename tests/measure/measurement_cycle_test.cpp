@@ -8,6 +8,7 @@
 #include "measure/fake_readers.h"
 #include "measure/fakes.h"
 #include "measure/poll_loop.h"
+#include "support/fake_platform.h"
 
 namespace orvel::measure {
 namespace {
@@ -18,7 +19,7 @@ using testing::FakeCatalog;
 using testing::FakeJournalFiles;
 using testing::FakeReaders;
 using ::testing::IsEmpty;
-using testing::RecordingDialogs;
+using testing_support::FakeDialogs;
 
 class CycleTest : public ::testing::Test {
  protected:
@@ -66,7 +67,7 @@ class CycleTest : public ::testing::Test {
       lblValPTds28e17;
   core::StartupSettings settings;
   core::VirtualClock clock;  // 2026-12-07 12:00:00
-  RecordingDialogs dialogs;
+  FakeDialogs dialogs;
   core::LocaleSeparators separators{',', '.', ':'};
   FakeJournalFiles files;
   Journal journal{Asens, settings, clock, dialogs, separators, files};

@@ -10,12 +10,13 @@
 #include "core/virtual_clock.h"
 #include "measure/fakes.h"
 #include "measure/timer_service.h"
+#include "support/fake_platform.h"
 
 namespace orvel::measure {
 namespace {
 
 using ::testing::ElementsAre;
-using testing::RecordingDialogs;
+using testing_support::FakeDialogs;
 
 class QueuePoster final : public TickPoster {
  public:
@@ -60,7 +61,7 @@ class PollLoopTest : public ::testing::Test {
   TksTimer tmrg{timers, poster};
   core::MemoryShape shpindik, shpTimer;
   core::MemoryText lblBackTimer;
-  RecordingDialogs dialogs;
+  FakeDialogs dialogs;
   core::StartupSettings settings;
   core::DateTime lastTimeConvert = 0.0;
   std::int16_t flagExit = kRunning;

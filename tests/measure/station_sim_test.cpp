@@ -15,14 +15,15 @@
 #include "onewire/bus_scanner.h"
 #include "onewire/sim/bus_file.h"
 #include "onewire/sim/simulated_driver.h"
+#include "support/fake_platform.h"
 #include "support/recording_tmex.h"
 
 namespace orvel::measure {
 namespace {
 
 using testing::FakeJournalFiles;
-using testing::HookPump;
-using testing::RecordingDialogs;
+using testing_support::FakeDialogs;
+using testing_support::FakePump;
 
 constexpr const char* kBus = R"({
   "devices": [
@@ -130,8 +131,8 @@ class StationSimTest : public ::testing::Test {
   testing_support::RecordingTmex tmex{driver.tmex()};
   ManualTimerService timers{clock};
   QueuePoster poster;
-  HookPump pump;
-  RecordingDialogs dialogs;
+  FakePump pump;
+  FakeDialogs dialogs;
   FakeJournalFiles files;
   core::LocaleSeparators separators{',', '.', ':'};
   core::MemoryText stat1{"Не подключен"}, lblTvalue{"--,--"}, lblHvalue{"--,--"}, edtSNHDC,
@@ -224,7 +225,7 @@ TEST_F(StationSimTest, FailedSelectionsLeaveNoStaleValuesInTheJournal) {
 TEST_F(StationSimTest, CloseDuringAThermometerWaitStopsTheCycleAndClosesTheDriver) {
   // The enumeration lets messages through too; wait for the cycle's first
   // wait, which comes once the lists have been built.
-  pump.hook = [this] {
+  pump.hook = [this](int) {
     if (cmb1820.Count() > 0 && station.flagExit() == kRunning) station.FormCloseQuery();
   };
   RunPolls(1);
@@ -241,7 +242,7 @@ TEST_F(StationSimTest, CloseDuringAThermometerWaitStopsTheCycleAndClosesTheDrive
 
 TEST_F(StationSimTest, RescanAskedDuringAPollRunsAfterIt) {
   bool asked = false;
-  pump.hook = [&] {
+  pump.hook = [&](int) {
     if (!asked && cmb1820.Count() > 0) {
       asked = true;
       station.RescanRequested();

@@ -15,6 +15,7 @@
 #include "onewire/device_catalog.h"
 #include "onewire/sim/devices/rom_only_device.h"
 #include "onewire/sim/simulated_driver.h"
+#include "support/fake_platform.h"
 #include "support/recording_tmex.h"
 
 namespace orvel::onewire {
@@ -30,28 +31,14 @@ inline bool SearchOrder(const RomCode& a, const RomCode& b) {
   return false;
 }
 
-// Counts the message-pump calls and lets a millisecond pass with each, so
-// "the end of the scan" is a later time than its start.
-class StepPump final : public core::MessagePump {
- public:
-  explicit StepPump(core::VirtualClock& clock) : clock_(clock) {}
-  void ProcessMessages() override {
-    ++calls;
-    clock_.Advance(1000);
-    if (on_call) on_call(calls);
-  }
-  int calls = 0;
-  std::function<void(int)> on_call;
-
- private:
-  core::VirtualClock& clock_;
-};
-
 // The scan as the window wires it, over a simulated bus seen through a
 // recording driver.
 class ScanFixture : public testing::Test {
  protected:
   ScanFixture() {
+    // A millisecond passes with each message-pump call, so "the end of the
+    // scan" is a later time than its start.
+    pump_.hook = [this](int) { clock_.Advance(1000); };
     scanner_.SetRefreshMeasurements([this](bool rebuild) {
       refreshes_.push_back(rebuild);
       if (refresh_throws_) throw std::runtime_error("refresh failed");
@@ -95,7 +82,7 @@ class ScanFixture : public testing::Test {
   core::MemoryList cbbPort_;
   core::MemoryList cbAdapter_;
   test::ScriptedDialogs dialogs_;
-  StepPump pump_{clock_};
+  testing_support::FakePump pump_;
   core::StartupSettings settings_{false, {}, 30};
   core::DateTime lastTimeConvert_ = 0.0;
   DeviceCatalog catalog_{bus_, stat1_};

@@ -2,12 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "core/platform.h"
 #include "core/virtual_clock.h"
 #include "onewire/bus_session.h"
 #include "onewire/current_sens.h"
@@ -17,32 +15,10 @@
 #include "sensors/bridge_sensors.h"
 #include "sensors/ds28e17_transfers.h"
 #include "sensors/pressure_sensor.h"
+#include "support/fake_platform.h"
 #include "support/recording_tmex.h"
 
 namespace orvel::sensors::testing {
-
-class NoticeLog final : public core::Dialogs {
- public:
-  bool AskYesNo(const std::string&) override { return false; }
-  std::string ChooseFolder(const std::string&) override { return {}; }
-  std::string AskText(const std::string&, const std::string&, const std::string& d) override {
-    return d;
-  }
-  void ShowNotice(const std::string& text) override { notices.push_back(text); }
-  void OpenWithShell(const std::string&) override {}
-
-  std::vector<std::string> notices;
-};
-
-class CountingPump final : public core::MessagePump {
- public:
-  void ProcessMessages() override {
-    ++calls;
-    if (hook) hook();
-  }
-  int calls = 0;
-  std::function<void()> hook;
-};
 
 // Bridge probes on a simulated bus in virtual time, reached through a
 // recording driver with an open session; the probes of the bus file fill
@@ -113,8 +89,8 @@ class BridgeBusTest : public ::testing::Test {
   std::unique_ptr<testing_support::RecordingTmex> rec_;
   std::unique_ptr<onewire::BusSession> bus_;
   onewire::DeviceTable Asens_{};
-  CountingPump pump_;
-  NoticeLog dialogs_;
+  testing_support::FakePump pump_;
+  testing_support::FakeDialogs dialogs_;
   std::vector<sim::Ds28e17Device*> bridges_;
   std::unique_ptr<BridgeTransfers> transfers_;
   std::unique_ptr<BridgeSensors> chips_;

@@ -147,7 +147,7 @@ TEST_F(BridgeBusTest, ProbeUnpluggedMidReadingKeepsTheOldHumidity) {
   // Pulled out while the bridge works on the humidity pointer (two busy
   // polls per transfer).
   int transfers_seen = 0;
-  pump_.hook = [&] {
+  pump_.hook = [&](int) {
     if (++transfers_seen == 5) driver_->bus().Remove(bridges_[0]->rom());
   };
   const ValuesRead v = chips_->getValue_HDC_THP(0);

@@ -131,7 +131,7 @@ TEST_F(HumidityReading, PollGivesUpAfterOneSecondWhenTheTickCounterRunsFast) {
     return f;
   }());
   // Every message pass costs 300 ms, as a slow window would.
-  pump_.on_pump = [&](int) { clock_.Advance(300'000); };
+  pump_.hook = [&](int) { clock_.Advance(300'000); };
   EXPECT_TRUE(reader_.getValueHLT(0));
   EXPECT_EQ(Asens_[0].Hu, 996.0);
   EXPECT_LE(Count("TMTouchByte(B8)=B8"), 4);
@@ -140,7 +140,7 @@ TEST_F(HumidityReading, PollGivesUpAfterOneSecondWhenTheTickCounterRunsFast) {
 TEST_F(HumidityReading, ModuleVanishingAfterSelectionEndsWith996) {
   AddModule(Module(5.0, 2.5));
   Asens_[0].Hu = 40.0;
-  pump_.on_pump = [&](int call) {
+  pump_.hook = [&](int call) {
     if (call == 1) driver_.bus().Find(kHlt)->SetPresent(false);
   };
   EXPECT_TRUE(reader_.getValueHLT(0));

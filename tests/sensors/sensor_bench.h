@@ -3,32 +3,19 @@
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
-#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
 
-#include "core/platform.h"
 #include "core/virtual_clock.h"
 #include "onewire/bus_session.h"
 #include "onewire/current_sens.h"
 #include "onewire/rom_code.h"
 #include "onewire/sim/simulated_driver.h"
+#include "support/fake_platform.h"
 #include "support/recording_tmex.h"
 
 namespace orvel::sensors::simbench {
-
-// Counts the times the window would process its messages, and lets a test
-// act in the middle of a reading (unplug a device, change a temperature).
-class CountingPump final : public core::MessagePump {
- public:
-  void ProcessMessages() override {
-    ++calls;
-    if (on_pump) on_pump(calls);
-  }
-  int calls = 0;
-  std::function<void(int call)> on_pump;
-};
 
 // A simulated bus in virtual time, reached through a recording driver and
 // an open session, with a device table the readers write into.
@@ -64,7 +51,7 @@ class SensorBench {
   orvel::testing_support::RecordingTmex recorder_{driver_.tmex()};
   onewire::BusSession bus_{recorder_};
   onewire::DeviceTable Asens_{};
-  CountingPump pump_;
+  orvel::testing_support::FakePump pump_;
 };
 
 // Compares a transcript with tests/sensors/golden/<name>; with

@@ -185,7 +185,7 @@ TEST_F(ThermometerReading, ParasiteConversionCutShortByBusTrafficFails) {
   OpenSession();
   // Traffic in the middle of the wait ends the strong pull-up, as a rescan
   // inside a reading would.
-  pump_.on_pump = [&](int call) {
+  pump_.hook = [&](int call) {
     if (call == 3) recorder_.TMTouchReset(bus_.SHandle);
   };
   EXPECT_EQ(Read(), -99.0);
@@ -225,7 +225,7 @@ TEST_F(ThermometerReading, ConfirmationThatChangesIsAFailedReading) {
   PutInSlot(0, kS20);
   PresetSlot(0);
   OpenSession();
-  pump_.on_pump = [&](int call) {
+  pump_.hook = [&](int call) {
     if (call == 9) device.SetTemperature(SimValue::Constant(25.0));  // during the second wait
   };
   EXPECT_EQ(Read(), -99.0);
@@ -238,7 +238,7 @@ TEST_F(ThermometerReading, ConfirmationPassWithoutAnswerKeepsTheFirstScratchpad)
   Add<Ds18s20Device>(kS20, Faults{}, Settings(23.8125));
   PutInSlot(0, kS20);
   OpenSession();
-  pump_.on_pump = [&](int call) {
+  pump_.hook = [&](int call) {
     if (call == 9) driver_.bus().Find(kS20)->SetPresent(false);
   };
   ASSERT_EQ(Read(), 1.0);
@@ -250,7 +250,7 @@ TEST_F(ThermometerReading, DeviceVanishingBetweenSelectionAndReadLeavesItsSlot) 
   PutInSlot(0, kB20);
   PresetSlot(0);
   OpenSession();
-  pump_.on_pump = [&](int call) {
+  pump_.hook = [&](int call) {
     if (call == 1) driver_.bus().Find(kB20)->SetPresent(false);
   };
   EXPECT_EQ(Read(), -99.0);
@@ -367,7 +367,7 @@ TEST_F(ThermometerReading, LineReturnsToNormalWhenAMessageHandlerThrows) {
   Add<Ds18b20Device>(kB20, Faults{}, Settings(18.0));
   PutInSlot(0, kB20);
   OpenSession();
-  pump_.on_pump = [](int) { throw std::runtime_error("handler failed"); };
+  pump_.hook = [](int) { throw std::runtime_error("handler failed"); };
   EXPECT_THROW(Read(), std::runtime_error);
   EXPECT_FALSE(driver_.bus().StrongPullupActive());
   EXPECT_EQ(recorder_.calls().back(), "TMOneWireLevel(1,0,0)=0");
