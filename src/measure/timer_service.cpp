@@ -1,87 +1,111 @@
 #include "measure/timer_service.h"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <system_error>
 
 namespace orvel::measure {
 
-// What a timer thread shares with its handle and the service: the stop
-// request and whether the thread has ended.
-struct ThreadTimerService::StopFlag {
+struct ThreadTimerService::Shared {
+  using Clock = std::chrono::steady_clock;
+  struct Entry {
+    std::uint64_t id;
+    Clock::time_point next;
+    std::chrono::milliseconds period;
+    std::shared_ptr<const std::function<void()>> callback;
+  };
   std::mutex mutex;
   std::condition_variable wake;
-  bool stopped = false;
-  std::atomic<bool> finished{false};
+  std::vector<Entry> entries;
+  std::uint64_t next_id = 1;
+  bool quit = false;
+
+  void Remove(std::uint64_t id) {
+    {
+      std::lock_guard lock(mutex);
+      std::erase_if(entries, [id](const Entry& e) { return e.id == id; });
+    }
+    wake.notify_all();
+  }
+
+  // The worker: sleeps until the earliest timer is due, runs its callback
+  // without the lock, so that handles can stop timers meanwhile.
+  void Run() {
+    std::unique_lock lock(mutex);
+    while (!quit) {
+      if (entries.empty()) {
+        wake.wait(lock);
+        continue;
+      }
+      auto due = std::min_element(entries.begin(), entries.end(),
+                                  [](const Entry& a, const Entry& b) { return a.next < b.next; });
+      const auto now = Clock::now();
+      if (now < due->next) {
+        wake.wait_until(lock, due->next);
+        continue;
+      }
+      const auto callback = due->callback;
+      if (due->period.count() == 0) {
+        entries.erase(due);
+      } else {
+        // A callback that overran does not produce a burst of catch-up ticks.
+        due->next = std::max(due->next + due->period, now);
+      }
+      lock.unlock();
+      (*callback)();
+      lock.lock();
+    }
+  }
 };
 
 namespace {
 
-using StopFlag = ThreadTimerService::StopFlag;
-
 class ThreadHandle final : public TimerHandle {
  public:
-  explicit ThreadHandle(std::shared_ptr<StopFlag> flag) : flag_(std::move(flag)) {}
-  ~ThreadHandle() override {
-    {
-      std::lock_guard lock(flag_->mutex);
-      flag_->stopped = true;
-    }
-    flag_->wake.notify_all();
-  }
+  ThreadHandle(std::shared_ptr<ThreadTimerService::Shared> shared, std::uint64_t id)
+      : shared_(std::move(shared)), id_(id) {}
+  ~ThreadHandle() override { shared_->Remove(id_); }
 
  private:
-  std::shared_ptr<StopFlag> flag_;
+  std::shared_ptr<ThreadTimerService::Shared> shared_;
+  std::uint64_t id_;
 };
-
-void TimerLoop(StopFlag& flag_ref, std::uint32_t due_ms, std::uint32_t period_ms,
-               const std::function<void()>& callback) {
-  StopFlag* flag = &flag_ref;
-  using Clock = std::chrono::steady_clock;
-  auto next = Clock::now() + std::chrono::milliseconds(due_ms);
-  std::unique_lock lock(flag->mutex);
-  for (;;) {
-    if (flag->wake.wait_until(lock, next, [&] { return flag->stopped; })) return;
-    lock.unlock();
-    callback();
-    lock.lock();
-    if (period_ms == 0) return;
-    next += std::chrono::milliseconds(period_ms);
-    // A callback that overran does not produce a burst of catch-up ticks.
-    const auto now = Clock::now();
-    if (next < now) next = now;
-  }
-}
-
-void RunTimer(std::shared_ptr<StopFlag> flag, std::uint32_t due_ms, std::uint32_t period_ms,
-              std::function<void()> callback) {
-  TimerLoop(*flag, due_ms, period_ms, callback);
-  flag->finished = true;
-}
 
 }  // namespace
 
+ThreadTimerService::ThreadTimerService() : shared_(std::make_shared<Shared>()) {}
+
 ThreadTimerService::~ThreadTimerService() {
-  // Handles are gone by now, so every thread has been told to stop.
-  for (Worker& w : threads_) w.thread.join();
+  {
+    std::lock_guard lock(shared_->mutex);
+    shared_->quit = true;
+  }
+  shared_->wake.notify_all();
+  if (worker_.joinable()) worker_.join();
 }
 
 std::unique_ptr<TimerHandle> ThreadTimerService::Create(std::uint32_t due_ms,
                                                         std::uint32_t period_ms,
                                                         std::function<void()> callback) {
-  auto flag = std::make_shared<StopFlag>();
-  std::lock_guard lock(mutex_);
-  // Threads of stopped timers that have ended are joined here, so a long
-  // run does not collect them; joining a finished thread does not wait.
-  std::erase_if(threads_, [](Worker& w) {
-    if (!w.flag->finished) return false;
-    w.thread.join();
-    return true;
-  });
-  threads_.push_back(
-      Worker{std::thread(RunTimer, flag, due_ms, period_ms, std::move(callback)), flag});
-  return std::make_unique<ThreadHandle>(std::move(flag));
+  std::uint64_t id;
+  {
+    std::lock_guard lock(shared_->mutex);
+    if (!worker_.joinable()) {
+      try {
+        worker_ = std::thread([shared = shared_] { shared->Run(); });
+      } catch (const std::system_error&) {
+        return nullptr;  // as a timer that could not be created: no ticks
+      }
+    }
+    id = shared_->next_id++;
+    shared_->entries.push_back(
+        Shared::Entry{id, Shared::Clock::now() + std::chrono::milliseconds(due_ms),
+                      std::chrono::milliseconds(period_ms),
+                      std::make_shared<const std::function<void()>>(std::move(callback))});
+  }
+  shared_->wake.notify_all();
+  return std::make_unique<ThreadHandle>(shared_, id);
 }
 
 class ManualTimerService::Handle final : public TimerHandle {

@@ -27,24 +27,28 @@ class TimerService {
                                               std::function<void()> callback) = 0;
 };
 
-// One thread per running timer. Stopped threads are joined only when the
-// service is destroyed, so stopping never waits.
+// All timers on one worker thread, started with the first timer: the poll
+// handler restarts its timer on every tick, and a thread per restart would
+// mean a thread start every second for as long as the program runs.
+// Stopping a timer never waits for its callback; a callback that runs long
+// holds back the other timers' callbacks meanwhile.
 class ThreadTimerService final : public TimerService {
  public:
-  ThreadTimerService() = default;
+  ThreadTimerService();
   ~ThreadTimerService() override;
+  ThreadTimerService(const ThreadTimerService&) = delete;
+  ThreadTimerService& operator=(const ThreadTimerService&) = delete;
+  // nullptr when the worker thread cannot be started.
   std::unique_ptr<TimerHandle> Create(std::uint32_t due_ms, std::uint32_t period_ms,
                                       std::function<void()> callback) override;
 
-  struct StopFlag;
+  // Shared by the service, its worker and the handles, so that a handle
+  // may outlive the service.
+  struct Shared;
 
  private:
-  struct Worker {
-    std::thread thread;
-    std::shared_ptr<StopFlag> flag;
-  };
-  std::mutex mutex_;
-  std::vector<Worker> threads_;
+  std::shared_ptr<Shared> shared_;
+  std::thread worker_;
 };
 
 // Timers that fire only when the owner says so: the console logger's

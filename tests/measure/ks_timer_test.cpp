@@ -1,12 +1,17 @@
 #include "measure/ks_timer.h"
 
 #include <gtest/gtest.h>
+#ifdef __linux__
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -173,6 +178,47 @@ TEST(ThreadTimerTest, DestructionWaitsForACallbackInProgressAndNothingPostsAfter
   std::this_thread::sleep_for(std::chrono::milliseconds(5));
   std::lock_guard lock(poster.mutex);
   EXPECT_EQ(poster.posted.size(), 1u);
+}
+
+TEST(ThreadTimerTest, ReEnablingDoesNotStartAThreadPerTick) {
+#ifdef __linux__
+  // The poll handler stops and restarts its timer on every tick: over a
+  // months-long run a thread per restart would cost millions of thread
+  // starts, each of which may fail and leave polling off for good.
+  ThreadTimerService service;
+  std::mutex mutex;
+  std::condition_variable fired;
+  std::set<long> threads;
+  int calls = 0;
+  for (int i = 0; i < 10; ++i) {
+    auto handle = service.Create(1, 0, [&] {
+      std::lock_guard lock(mutex);
+      threads.insert(static_cast<long>(::syscall(SYS_gettid)));
+      ++calls;
+      fired.notify_all();
+    });
+    ASSERT_NE(handle, nullptr);
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(fired.wait_for(lock, std::chrono::seconds(5), [&] { return calls == i + 1; }));
+  }
+  EXPECT_EQ(threads.size(), 1u);
+#else
+  GTEST_SKIP() << "kernel thread ids are read on Linux only";
+#endif
+}
+
+TEST(ThreadTimerTest, AHandleStopsItsTimerAndTheOthersGoOn) {
+  ThreadTimerService service;
+  std::atomic<int> stopped{0};
+  std::atomic<int> running{0};
+  auto first = service.Create(1, 1, [&] { ++stopped; });
+  auto second = service.Create(1, 1, [&] { ++running; });
+  while (stopped.load() < 2) std::this_thread::yield();
+  first.reset();
+  const int atStop = stopped.load();
+  const int before = running.load();
+  while (running.load() < before + 3) std::this_thread::yield();
+  EXPECT_LE(stopped.load(), atStop + 1);  // at most the one that was already running
 }
 
 }  // namespace
