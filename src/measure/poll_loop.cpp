@@ -54,7 +54,11 @@ void PollLoop::tmrgTimer() {
     return;
   }
   const core::DateTime now = clock_.Now();
-  const std::int64_t remaining = core::SecsOf(lastTimeConvert_) - core::SecsOf(now);
+  std::int64_t remaining = core::SecsOf(lastTimeConvert_) - core::SecsOf(now);
+  // A deadline more than one interval ahead means that the wall clock went
+  // back (daylight saving time ended, the clock was corrected): poll now
+  // rather than wait out the difference without readings.
+  if (remaining > settings_.LogInterval) remaining = 0;
   if (remaining >= 0 && settings_.LogInterval > 4) {
     c_.lblBackTimer.SetText(std::to_string(remaining));
   }

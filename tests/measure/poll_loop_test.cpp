@@ -229,6 +229,21 @@ TEST_F(PollLoopTest, CloseRequestDuringAPollLetsItEndThenCloses) {
   EXPECT_THAT(events, ElementsAre("scan", "refresh", "end", "close"));
 }
 
+TEST_F(PollLoopTest, WallClockGoingBackDoesNotHoldBackThePolls) {
+  tmrg.SetEnabled(true);
+  RunFor(1.0);
+  ASSERT_EQ(Count("scan"), 1);
+  // As if the clock had been put back one hour right after that poll.
+  lastTimeConvert = core::AddSeconds(lastTimeConvert, 3600);
+  RunFor(2.0);
+  EXPECT_EQ(Count("scan"), 2);
+  EXPECT_EQ(core::SecsOf(lastTimeConvert), core::SecsOf(clock.Now()) + 30);
+  // From there on the normal countdown.
+  RunFor(3.0);
+  EXPECT_EQ(Count("scan"), 2);
+  EXPECT_EQ(lblBackTimer.Text(), "29");
+}
+
 TEST_F(PollLoopTest, HalfSecondsRoundToEvenInTheDeadline) {
   // 12:00:00.5 is secs ...0.5, which rounds to the even neighbour.
   clock.Advance(500'000);
