@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "adapters/adapter_test_support.h"
+#include "adapters/model_fixtures.h"
 #include "core/virtual_clock.h"
 #include "onewire/sim/adapters/ds2480b_model.h"
 #include "onewire/sim/adapters/model_stream.h"
@@ -17,33 +18,12 @@ namespace orvel::onewire {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-using sim::ModelStream;
 
 // The driver against the adapter model in the same thread, so every byte it
 // writes can be checked and every reply damaged on purpose.
-class Ds2480bMasterTest : public testing::Test {
+class Ds2480bMasterTest : public testing_support::ModelInThread<sim::Ds2480bModel> {
  protected:
-  Ds2480bMasterTest() { testing_support::AddEveryKind(bus_); }
-
-  Bytes Sent() { return stream_->TakeWritten(); }
-
-  core::VirtualClock clock_;
-  sim::SimBus bus_{clock_};
-  sim::Ds2480bModel model_{bus_};
-  ModelStream* stream_ = nullptr;
-  int opens_ = 0;
-  bool can_open_ = true;
-  Ds2480bMaster master_{[this](std::string* error) -> std::unique_ptr<ByteStream> {
-                          if (!can_open_) {
-                            *error = "unplugged";
-                            return nullptr;
-                          }
-                          ++opens_;
-                          auto s = std::make_unique<ModelStream>(model_);
-                          stream_ = s.get();
-                          return s;
-                        },
-                        "test"};
+  Ds2480bMaster master_{[this](std::string* error) { return OpenStream(error); }, "test"};
 };
 
 TEST_F(Ds2480bMasterTest, SetupCalibratesAndDetectsWithExactBytes) {

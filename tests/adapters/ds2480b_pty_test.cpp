@@ -7,6 +7,7 @@
 #include <string>
 
 #include "adapters/adapter_test_support.h"
+#include "adapters/model_fixtures.h"
 #include "adapters/reading_rig.h"
 #include "core/virtual_clock.h"
 #include "onewire/ds2480b/ds2480b_master.h"
@@ -22,32 +23,13 @@ namespace {
 
 using testing_support::ReadingRig;
 
-class Ds2480bPty : public testing::Test {
+class Ds2480bPty : public testing_support::ModelOnPty<sim::Ds2480bModel> {
  protected:
-  void SetUp() override {
-    testing_support::AddEveryKind(bus_);
-    std::string error;
-    server_ = sim::PtyServer::Create(model_, &error);
-    ASSERT_NE(server_, nullptr) << error;
-    server_->Start();
-    path_ = server_->path();
-  }
-
   // What the simulated driver reports on the same bus.
   std::string Reference() {
     return testing_support::SimulatedReport(testing_support::kEveryKindBus);
   }
 
-  template <typename F>
-  void WithModel(F f) {
-    server_->WithModel(f);
-  }
-
-  testing_support::LockedClock clock_;
-  sim::SimBus bus_{clock_};
-  sim::Ds2480bModel model_{bus_};
-  std::unique_ptr<sim::PtyServer> server_;
-  std::string path_;
   std::shared_ptr<Ds2480bMaster> master_;
   TmexOverMaster tmex_{
       [this](std::int16_t, std::int16_t, std::int32_t*) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "adapters/adapter_test_support.h"
+#include "adapters/model_fixtures.h"
 #include "adapters/reading_rig.h"
 #include "core/virtual_clock.h"
 #include "onewire/ds9097e/passive_serial_master.h"
@@ -23,21 +24,9 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-class PassiveSerialSlots : public testing::Test {
+class PassiveSerialSlots : public testing_support::ModelInThread<sim::PassiveAdapterModel> {
  protected:
-  PassiveSerialSlots() { testing_support::AddEveryKind(bus_); }
-  Bytes Sent() { return stream_->TakeWritten(); }
-
-  core::VirtualClock clock_;
-  sim::SimBus bus_{clock_};
-  sim::PassiveAdapterModel model_{bus_};
-  sim::ModelStream* stream_ = nullptr;
-  PassiveSerialMaster master_{[this](std::string*) {
-                                auto s = std::make_unique<sim::ModelStream>(model_);
-                                stream_ = s.get();
-                                return s;
-                              },
-                              "test"};
+  PassiveSerialMaster master_{[this](std::string* error) { return OpenStream(error); }, "test"};
 };
 
 TEST_F(PassiveSerialSlots, ResetAtLowSpeedAndSlotsAtHighSpeed) {
@@ -90,22 +79,8 @@ TEST_F(PassiveSerialSlots, FaultsNoEchoAndShort) {
   EXPECT_TRUE(master_.Setup());
 }
 
-class PassiveSerialPty : public testing::Test {
+class PassiveSerialPty : public testing_support::ModelOnPty<sim::PassiveAdapterModel> {
  protected:
-  void SetUp() override {
-    testing_support::AddEveryKind(bus_);
-    std::string error;
-    server_ = sim::PtyServer::Create(model_, &error);
-    ASSERT_NE(server_, nullptr) << error;
-    server_->Start();
-    path_ = server_->path();
-  }
-
-  testing_support::LockedClock clock_;
-  sim::SimBus bus_{clock_};
-  sim::PassiveAdapterModel model_{bus_};
-  std::unique_ptr<sim::PtyServer> server_;
-  std::string path_;
   TmexOverMaster tmex_{
       [this](std::int16_t, std::int16_t, std::int32_t*) {
         return std::make_shared<PassiveSerialMaster>(
@@ -143,9 +118,9 @@ TEST_F(PassiveSerialPty, ScanAndReadersMatchTheSimulatedDriverButForTheParasiteP
 }
 
 TEST_F(PassiveSerialPty, UnpluggedAdapterFailsSetupUntilItIsBack) {
-  server_->WithModel([&] { model_.SetUnplugged(true); });
+  WithModel([&] { model_.SetUnplugged(true); });
   EXPECT_EQ(rig_.Scan(1, 1), -1);
-  server_->WithModel([&] { model_.SetUnplugged(false); });
+  WithModel([&] { model_.SetUnplugged(false); });
   EXPECT_EQ(rig_.Scan(1, 1), 7);
 }
 

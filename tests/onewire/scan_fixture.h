@@ -17,19 +17,9 @@
 #include "onewire/sim/simulated_driver.h"
 #include "support/fake_platform.h"
 #include "support/recording_tmex.h"
+#include "support/search_order.h"
 
 namespace orvel::onewire {
-
-// Sorting by the bits from the least significant end is the order in which
-// a search that takes 0 first finds devices.
-inline bool SearchOrder(const RomCode& a, const RomCode& b) {
-  for (int i = 0; i < 64; ++i) {
-    const int ba = (a[static_cast<std::size_t>(i / 8)] >> (i % 8)) & 1;
-    const int bb = (b[static_cast<std::size_t>(i / 8)] >> (i % 8)) & 1;
-    if (ba != bb) return ba < bb;
-  }
-  return false;
-}
 
 // The scan as the window wires it, over a simulated bus seen through a
 // recording driver.
@@ -61,7 +51,7 @@ class ScanFixture : public testing::Test {
   }
 
   static std::vector<RomCode> InSearchOrder(std::vector<RomCode> roms) {
-    std::sort(roms.begin(), roms.end(), SearchOrder);
+    std::sort(roms.begin(), roms.end(), testing_support::SearchOrder);
     return roms;
   }
 

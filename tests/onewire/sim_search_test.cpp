@@ -7,22 +7,13 @@
 #include "core/virtual_clock.h"
 #include "onewire/sim/devices/rom_only_device.h"
 #include "onewire/sim/simulated_driver.h"
+#include "support/search_order.h"
 
 namespace orvel::sim {
 namespace {
 
 using onewire::RomCode;
-
-// Sorting by the bits from the least significant end is the order in which
-// a search that takes 0 first finds devices.
-bool SearchOrder(const RomCode& a, const RomCode& b) {
-  for (int i = 0; i < 64; ++i) {
-    const int ba = (a[static_cast<std::size_t>(i / 8)] >> (i % 8)) & 1;
-    const int bb = (b[static_cast<std::size_t>(i / 8)] >> (i % 8)) & 1;
-    if (ba != bb) return ba < bb;
-  }
-  return false;
-}
+using testing_support::SearchOrder;
 
 class SimSearch : public testing::Test {
  protected:

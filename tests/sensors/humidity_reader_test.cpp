@@ -39,10 +39,6 @@ class HumidityReading : public testing::Test, public simbench::SensorBench {
     OpenSession();
     return device;
   }
-  int Count(const std::string& call) const {
-    const auto& c = recorder_.calls();
-    return static_cast<int>(std::count(c.begin(), c.end(), call));
-  }
 };
 
 // The edge voltages at 25 C, measured by the simulated module starting

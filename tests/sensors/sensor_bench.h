@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -36,6 +37,12 @@ class SensorBench {
     bus_.SHandle = recorder_.TMExtendedStartSession(1, 6, nullptr);
     recorder_.TMSetup(bus_.SHandle);
     recorder_.Clear();
+  }
+
+  // How many times the transcript holds exactly this call line.
+  int Count(const std::string& call) const {
+    const auto& c = recorder_.calls();
+    return static_cast<int>(std::count(c.begin(), c.end(), call));
   }
 
   // Fills a slot the way the scan would for this code.

@@ -40,10 +40,6 @@ class ThermometerReading : public testing::Test, public simbench::SensorBench {
   double Read(std::size_t slot = 0) {
     return reader_.ReadThermometer(static_cast<std::int16_t>(slot));
   }
-  int Count(const std::string& call) const {
-    const auto& c = recorder_.calls();
-    return static_cast<int>(std::count(c.begin(), c.end(), call));
-  }
   // A slot holding an earlier accepted reading, to see that failures keep it.
   void PresetSlot(std::size_t slot) {
     auto& s = Asens_[slot];
