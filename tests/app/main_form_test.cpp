@@ -43,6 +43,8 @@ struct Place {
   int x, y;
   int w = 0, h = 0;  // 0: not fixed by the layout
 };
+// A case prints as its name, in test listings and failures alike.
+void PrintTo(const Place& c, std::ostream* os) { *os << c.name; }
 
 class ControlPlaces : public MainFormTest, public testing::WithParamInterface<Place> {};
 
@@ -86,6 +88,7 @@ struct Look {
   QRgb colour;  // 0: the palette's default
   const char* text;
 };
+void PrintTo(const Look& c, std::ostream* os) { *os << c.name; }
 
 class ControlLooks : public MainFormTest, public testing::WithParamInterface<Look> {};
 

@@ -52,6 +52,8 @@ struct StartCase {
   int interval;
   int notices;
 };
+// A case prints as its name, in test listings and failures alike.
+void PrintTo(const StartCase& c, std::ostream* os) { *os << c.name; }
 
 class WindowStart : public testing::TestWithParam<StartCase> {};
 
@@ -139,6 +141,7 @@ struct KeyCase {
   bool help;
   bool scan;
 };
+void PrintTo(const KeyCase& c, std::ostream* os) { *os << c.name; }
 
 class WindowKeys : public testing::TestWithParam<KeyCase> {};
 
@@ -207,6 +210,7 @@ struct ValueCase {
   const char* device;  // one device object of a bus file
   std::vector<std::pair<const char*, const char*>> texts;
 };
+void PrintTo(const ValueCase& c, std::ostream* os) { *os << c.name; }
 
 class ValueTexts : public testing::TestWithParam<ValueCase> {};
 
@@ -289,6 +293,7 @@ struct ListCase {
   const char* bus;
   std::vector<const char*> reset;  // labels back to "--,--" at once
 };
+void PrintTo(const ListCase& c, std::ostream* os) { *os << c.name; }
 
 class ListChange : public testing::TestWithParam<ListCase> {};
 
@@ -374,6 +379,7 @@ struct PortCase {
   std::function<void(TFrmMain&)> user;
   const char* session;
 };
+void PrintTo(const PortCase& c, std::ostream* os) { *os << c.name; }
 
 class PortChange : public testing::TestWithParam<PortCase> {};
 

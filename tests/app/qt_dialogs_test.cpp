@@ -36,6 +36,8 @@ struct YesNoCase {
   std::function<void(QMessageBox&)> answer;
   bool result;
 };
+// A case prints as its name, in test listings and failures alike.
+void PrintTo(const YesNoCase& c, std::ostream* os) { *os << c.name; }
 
 class ConfirmBox : public testing::TestWithParam<YesNoCase> {};
 

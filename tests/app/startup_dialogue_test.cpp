@@ -23,6 +23,8 @@ struct DialogueCase {
   std::vector<std::string> shown;
   std::string caption;
 };
+// A case prints as its name, in test listings and failures alike.
+void PrintTo(const DialogueCase& c, std::ostream* os) { *os << c.name; }
 
 class StartupDialogue : public testing::TestWithParam<DialogueCase> {};
 
@@ -124,6 +126,7 @@ struct AnsweredCase {
   int interval;
   std::size_t boxes_shown;
 };
+void PrintTo(const AnsweredCase& c, std::ostream* os) { *os << c.name; }
 
 class AnsweredDialogue : public testing::TestWithParam<AnsweredCase> {};
 
@@ -167,6 +170,7 @@ struct OptionsCase {
   std::string bus;
   std::string adapter;
 };
+void PrintTo(const OptionsCase& c, std::ostream* os) { *os << c.name; }
 
 class StartupOptionsGood : public testing::TestWithParam<OptionsCase> {};
 

@@ -33,6 +33,8 @@ struct CliCase {
   int status;
   const char* says;
 };
+// A case prints as its name, in test listings and failures alike.
+void PrintTo(const CliCase& c, std::ostream* os) { *os << c.name; }
 
 class ViewerCommandLine : public testing::TestWithParam<CliCase> {};
 

@@ -57,6 +57,7 @@ struct ScanCase {
   const char* out;
   const char* err;
 };
+void PrintTo(const ScanCase& c, std::ostream* os) { *os << c.file; }
 
 class LoggerScan : public testing::TestWithParam<ScanCase> {};
 
@@ -115,6 +116,10 @@ struct Refusal {
   std::vector<std::string> args;
   const char* err;
 };
+void PrintTo(const Refusal& c, std::ostream* os) {
+  *os << "args";
+  for (const auto& a : c.args) *os << ' ' << (a.empty() ? "''" : a);
+}
 
 class LoggerRefuses : public testing::TestWithParam<Refusal> {};
 

@@ -33,6 +33,10 @@ struct BadArgs {
   std::vector<std::string> args;
   const char* error;
 };
+void PrintTo(const BadArgs& c, std::ostream* os) {
+  *os << "args";
+  for (const auto& a : c.args) *os << ' ' << (a.empty() ? "''" : a);
+}
 
 class LoggerBadOptions : public testing::TestWithParam<BadArgs> {};
 

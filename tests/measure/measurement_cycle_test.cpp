@@ -137,6 +137,7 @@ struct ThermoCase {
   const char* label;
   const char* journal;
 };
+void PrintTo(const ThermoCase& c, std::ostream* os) { *os << "reading " << c.correct; }
 
 class ThermometerShownTest : public CycleTest, public ::testing::WithParamInterface<ThermoCase> {};
 
@@ -181,6 +182,7 @@ struct HumidityCase {
   const char* label;
   const char* journal;
 };
+void PrintTo(const HumidityCase& c, std::ostream* os) { *os << "reading " << c.hu; }
 
 class HumidityShownTest : public CycleTest, public ::testing::WithParamInterface<HumidityCase> {};
 
@@ -256,6 +258,7 @@ struct BridgeCase {
   const char* fileT;
   const char* fileH;
 };
+void PrintTo(const BridgeCase& c, std::ostream* os) { *os << "t " << c.t << " h " << c.h; }
 
 class BridgeRangeTest : public CycleTest, public ::testing::WithParamInterface<BridgeCase> {};
 

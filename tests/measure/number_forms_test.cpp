@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iomanip>
+
 #include "core/date_time.h"
 #include "measure/time_stamp.h"
 
@@ -14,6 +16,9 @@ struct FormCase {
   const char* general;
   const char* fixed;
 };
+void PrintTo(const FormCase& c, std::ostream* os) {
+  *os << std::setprecision(15) << c.value << " decimal " << c.decimal;
+}
 
 class NumberFormsTest : public ::testing::TestWithParam<FormCase> {};
 

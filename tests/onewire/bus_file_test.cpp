@@ -16,6 +16,8 @@ struct BadFile {
   const char* text;
   const char* message;  // the whole message after "bus.json: "
 };
+// A case prints as its name, in test listings and failures alike.
+void PrintTo(const BadFile& c, std::ostream* os) { *os << c.name; }
 
 class BadBusFiles : public testing::TestWithParam<BadFile> {};
 

@@ -114,6 +114,8 @@ struct FailureCase {
   bool counts_cleared;  // FoundDev and OldFoundDev back to 0
   bool redraw;          // flgRedravAll
 };
+// A case prints as its name, in test listings and failures alike.
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 
 class ScanFailures : public ScanFixture, public testing::WithParamInterface<FailureCase> {};
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <iomanip>
 #include <string_view>
 #include <vector>
 
@@ -15,6 +16,12 @@ struct Crc8Case {
   std::vector<std::uint8_t> bytes;
   std::uint8_t crc;
 };
+// The bytes in hex and the CRC they give.
+void PrintTo(const Crc8Case& c, std::ostream* os) {
+  *os << std::hex << std::uppercase << std::setfill('0');
+  for (const auto b : c.bytes) *os << std::setw(2) << int{b} << ' ';
+  *os << (c.bytes.empty() ? "nothing gives " : "gives ") << std::setw(2) << int{c.crc};
+}
 
 class Crc8Vectors : public testing::TestWithParam<Crc8Case> {};
 

@@ -37,6 +37,7 @@ struct RegisterCase {
   std::int32_t family;
   bool id_chip;
 };
+void PrintTo(const RegisterCase& c, std::ostream* os) { *os << "rom " << RomText(c.rom); }
 
 class RegisterDeviceCases : public Catalog, public testing::WithParamInterface<RegisterCase> {};
 
@@ -141,6 +142,7 @@ struct BadText {
   bool throws;
   std::array<std::int16_t, 9> rom_after;  // with the buffer preset to 0x55
 };
+void PrintTo(const BadText& c, std::ostream* os) { *os << "text \"" << c.text << '"'; }
 
 class Hex2RomBadTexts : public Catalog, public testing::WithParamInterface<BadText> {};
 

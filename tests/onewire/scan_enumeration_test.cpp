@@ -120,6 +120,8 @@ struct LeaveCase {
   int bit;  // the search step of the second pass after which the device leaves
   int found;
 };
+// A case prints as its name, in test listings and failures alike.
+void PrintTo(const LeaveCase& c, std::ostream* os) { *os << c.name; }
 
 class LeavingDevice : public ScanFixture, public testing::WithParamInterface<LeaveCase> {};
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <iomanip>
 #include <random>
 
 namespace orvel::sensors {
@@ -34,6 +35,11 @@ struct Conversion {
   std::uint16_t raw;
   double stored;
 };
+// The raw word and the value stored for it: the converter is the suite's.
+void PrintTo(const Conversion& c, std::ostream* os) {
+  *os << "raw 0x" << std::hex << std::uppercase << std::setfill('0') << std::setw(4) << c.raw
+      << std::dec << " stored " << c.stored;
+}
 
 class StoredValues : public ::testing::TestWithParam<Conversion> {};
 

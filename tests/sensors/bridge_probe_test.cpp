@@ -246,6 +246,8 @@ struct GoldenCase {
   const char* i2c;
   void (*read)(BridgeSensors&, PressureSensor&);
 };
+// A case prints as its name, in test listings and failures alike.
+void PrintTo(const GoldenCase& c, std::ostream* os) { *os << c.name; }
 
 class GoldenTranscripts : public BridgeBusTest, public ::testing::WithParamInterface<GoldenCase> {};
 

@@ -26,6 +26,8 @@ struct FrameCase {
   std::vector<int> frame;
   BridgeResult result;
 };
+// A case prints as its name, in test listings and failures alike.
+void PrintTo(const FrameCase& c, std::ostream* os) { *os << c.name; }
 
 class BridgeFrames : public BridgeBusTest, public ::testing::WithParamInterface<FrameCase> {};
 
@@ -108,6 +110,7 @@ struct PollCase {
   std::function<BridgeResult(BridgeTransfers&)> transfer;
   int limit;
 };
+void PrintTo(const PollCase& c, std::ostream* os) { *os << c.name; }
 
 class BridgePollLimits : public BridgeBusTest, public ::testing::WithParamInterface<PollCase> {};
 
@@ -213,6 +216,7 @@ struct WriteStatusCase {
   std::vector<int> status_bytes;  // status, write status
   BridgeResult result;
 };
+void PrintTo(const WriteStatusCase& c, std::ostream* os) { *os << c.name; }
 
 class BridgeWriteStatus : public BridgeBusTest,
                           public ::testing::WithParamInterface<WriteStatusCase> {};
