@@ -67,27 +67,28 @@ void Measure(benchmark::State& state, Bench& b, double floor_ms, Read read) {
   state.counters["floor_ms"] = floor_ms;
 }
 
-void BM_ThermometerDs18b20(benchmark::State& state) {
+// One thermometer of the given model on the bus, read again and again.
+template <typename Device>
+void ReadThermometerOn(benchmark::State& state, const onewire::RomCode& rom, double celsius,
+                       bool parasite) {
   Bench b;
-  const auto rom = onewire::MakeRom(0x28, 0x0000012A3B4C);
   sim::ThermometerSettings s;
-  s.temperature = sim::SimValue::Constant(23.5);
-  b.driver.bus().Add(std::make_unique<sim::Ds18b20Device>(rom, sim::Faults{}, s));
+  s.temperature = sim::SimValue::Constant(celsius);
+  s.parasite = parasite;
+  b.driver.bus().Add(std::make_unique<Device>(rom, sim::Faults{}, s));
   b.Slot(rom);
   sensors::ThermometerReader reader(b.bus, b.Asens, b.clock, b.pump);
   Measure(state, b, kThermometerFloorMs, [&] { return reader.ReadThermometer(0) == 1.0; });
 }
 
+void BM_ThermometerDs18b20(benchmark::State& state) {
+  ReadThermometerOn<sim::Ds18b20Device>(
+      state, onewire::MakeRom(onewire::kFamilyDs18b20, 0x0000012A3B4C), 23.5, false);
+}
+
 void BM_ThermometerDs18s20Parasite(benchmark::State& state) {
-  Bench b;
-  const auto rom = onewire::MakeRom(0x10, 0x000801A2B3C4);
-  sim::ThermometerSettings s;
-  s.temperature = sim::SimValue::Constant(-10.25);
-  s.parasite = true;
-  b.driver.bus().Add(std::make_unique<sim::Ds18s20Device>(rom, sim::Faults{}, s));
-  b.Slot(rom);
-  sensors::ThermometerReader reader(b.bus, b.Asens, b.clock, b.pump);
-  Measure(state, b, kThermometerFloorMs, [&] { return reader.ReadThermometer(0) == 1.0; });
+  ReadThermometerOn<sim::Ds18s20Device>(
+      state, onewire::MakeRom(onewire::kFamilyDs18s20, 0x000801A2B3C4), -10.25, true);
 }
 
 void BM_HumidityModule(benchmark::State& state) {

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "support/print_args.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -116,10 +118,7 @@ struct Refusal {
   std::vector<std::string> args;
   const char* err;
 };
-void PrintTo(const Refusal& c, std::ostream* os) {
-  *os << "args";
-  for (const auto& a : c.args) *os << ' ' << (a.empty() ? "''" : a);
-}
+void PrintTo(const Refusal& c, std::ostream* os) { orvel::testing_support::PrintArgs(c.args, os); }
 
 class LoggerRefuses : public testing::TestWithParam<Refusal> {};
 

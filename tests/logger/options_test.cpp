@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "support/print_args.h"
+
 namespace orvel::logger {
 namespace {
 
@@ -33,10 +35,7 @@ struct BadArgs {
   std::vector<std::string> args;
   const char* error;
 };
-void PrintTo(const BadArgs& c, std::ostream* os) {
-  *os << "args";
-  for (const auto& a : c.args) *os << ' ' << (a.empty() ? "''" : a);
-}
+void PrintTo(const BadArgs& c, std::ostream* os) { testing_support::PrintArgs(c.args, os); }
 
 class LoggerBadOptions : public testing::TestWithParam<BadArgs> {};
 
