@@ -121,6 +121,9 @@ void EventLoop::CatchTerminationSignals() {
   action.sa_flags = SA_RESTART;  // a journal write in progress simply goes on
   ::sigaction(SIGINT, &action, &g_old_int);
   ::sigaction(SIGTERM, &action, &g_old_term);
+  // A reader that goes away (`| head`) must not kill us before the driver is
+  // closed: the failed write of the poll line asks for the close instead.
+  ::signal(SIGPIPE, SIG_IGN);
 #endif
   signals_caught_ = true;
 }

@@ -107,6 +107,8 @@ int RunPolls(drivers::Driver& driver, core::Clock& clock, core::VirtualClock* vi
   station.poll().OnPollEnd = [&] {
     out << FormatPollLine(measure::JournalStamp(clock.Now(), separators), window.Texts()) << '\n'
         << std::flush;
+    // Nobody reads the values any more: close as on a termination signal.
+    if (!out) station.FormCloseQuery();
     if (options.cycles && ++polls >= *options.cycles) station.FormCloseQuery();
   };
   loop.onTick = [&](std::uint32_t n) { station.Tick(n); };

@@ -80,7 +80,7 @@ class Child {
   }
   // Reads what is left of both streams and waits: the exit status.
   int Finish(std::string& out, std::string& err) {
-    out += RestOf(out_);
+    if (out_) out += RestOf(out_);
     err = RestOf(err_);
     int status = 0;
     waitpid(pid_, &status, 0);
@@ -88,6 +88,11 @@ class Child {
     return status_;
   }
   void Signal(int sig) { kill(pid_, sig); }
+  // The reader of the values goes away, as `| head -1` does.
+  void CloseStdout() {
+    fclose(out_);
+    out_ = nullptr;
+  }
 
  private:
   pid_t pid_ = -1;
@@ -200,6 +205,20 @@ TEST_F(LoggerRunTest, TerminationSignalClosesCleanlyWithoutACutLine) {
     std::size_t bytes = 0;
     for (auto it = begin; it != std::sregex_iterator(); ++it) bytes += it->length();
     EXPECT_EQ(bytes, text.size()) << "a malformed line in " << entry.path();
+  }
+}
+
+TEST_F(LoggerRunTest, AReaderThatGoesAwayClosesCleanlyInsteadOfKillingTheLogger) {
+  Child child({"--bus", Demo(), "--journal", dir.string(), "--interval", "1", "--virtual-time"});
+  std::string first;
+  ASSERT_TRUE(child.ReadLine(first));
+  child.CloseStdout();
+  std::string out, err;
+  EXPECT_EQ(child.Finish(out, err), 0) << err;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    const std::string text = Read(entry.path());
+    ASSERT_FALSE(text.empty());
+    EXPECT_EQ(text.substr(text.size() - 2), "\r\n") << entry.path();
   }
 }
 
