@@ -126,7 +126,8 @@ std::string StartupOptionsUsage(const std::string& program) {
   return "usage: " + program +
          " [--bus FILE | --adapter SPEC] [--journal DIR | --no-journal] [--interval SECONDS]\n"
          "  --bus FILE        the simulated bus described in FILE\n"
-         "  --adapter SPEC    a real adapter (ds2480b:/dev/ttyUSB0, ds2490, ds2490:2)\n"
+         "  --adapter SPEC    a real adapter (ds2480b:/dev/ttyUSB0, ds9097e:/dev/ttyS0,\n"
+         "                    ds2490, ds2490:2)\n"
          "  --journal DIR     keep a journal in DIR without asking\n"
          "  --no-journal      keep no journal, without asking\n"
          "  --interval N      journal and poll interval in seconds, without asking\n"
