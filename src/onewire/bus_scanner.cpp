@@ -137,7 +137,15 @@ void BusScanner::OpenAndEnumerate(std::int16_t& result) {
   }
   controls_.stat1.SetText(kStatusAdapterFound);
 
-  if (tmex.TMFirst(bus_.SHandle, bus_.StateBuf.data()) != 1) return;
+  if (tmex.TMFirst(bus_.SHandle, bus_.StateBuf.data()) != 1) {
+    // The slots stay as they were, but this poll is a new cycle all the
+    // same: without a refill their journal gates must open again, or a
+    // reading taken now would find its gate still shut from the last cycle.
+    for (int i = 0; i < FoundDev && i < kSlotCount; ++i) {
+      catalog_.Asens[static_cast<std::size_t>(i)].lastWrLogDateTime = 0.0;
+    }
+    return;
+  }
   auto& rom = bus_.ROM;
   rom[0] = 0;
   std::int16_t r = tmex.TMRom(bus_.SHandle, bus_.StateBuf.data(), rom.data());

@@ -164,6 +164,26 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"FirstError", "TMFirst", -12, 1, "Адаптер найден", false, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A search that fails after a good scan keeps the slots, yet the cycle that
+// follows reads them again and must be able to journal what it reads.
+TEST_F(ScanBusTest, AFailedSearchKeepsTheSlotsButReopensTheirJournalGates) {
+  AddDevice(0x28, 1);
+  AddDevice(0x26, 2);
+  ASSERT_EQ(scanner_.ScanBus(), 1);
+  const auto slots_before = Slots();
+  for (auto& slot : catalog_.Asens) slot.lastWrLogDateTime = 50000.0;  // shut by the last cycle
+  rec_.SetHook([](const std::string& op, int, std::int32_t* result) {
+    if (op != "TMFirst") return false;
+    *result = 0;
+    return true;
+  });
+  EXPECT_EQ(scanner_.ScanBus(), 1);
+  EXPECT_EQ(Slots(), slots_before);
+  EXPECT_EQ(catalog_.Asens[0].lastWrLogDateTime, 0.0);
+  EXPECT_EQ(catalog_.Asens[1].lastWrLogDateTime, 0.0);
+  EXPECT_EQ(catalog_.Asens[2].lastWrLogDateTime, 50000.0);  // not a device of the last scan
+}
+
 TEST_F(ScanBusTest, SetupTwoCountsAsReady) {
   AddDevice(0x28, 1);
   rec_.SetHook([](const std::string& op, int, std::int32_t* result) {
