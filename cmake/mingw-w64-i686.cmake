@@ -1,18 +1,5 @@
 # Cross build for 32-bit Windows with Debian's MinGW-w64 (posix threads):
 #   cmake -S . -B build/win32 -G Ninja \
 #     -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake -DCMAKE_BUILD_TYPE=Release
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-# nlohmann-json, header-only, is staged from the build machine.
-set(nlohmann_json_DIR ${CMAKE_CURRENT_LIST_DIR}/mingw)
-# The programs carry their C++ runtime, so a bare Windows (or Wine) runs them.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
+set(ORVEL_MINGW_CPU i686)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)
