@@ -10,7 +10,10 @@
 #include "core/settings.h"
 #include "measure/journal_files.h"
 #include "measure/ks_timer.h"
+#include "measure/measurement_cycle.h"
+#include "measure/poll_loop.h"
 #include "measure/timer_service.h"
+#include "onewire/bus_scanner.h"
 #include "onewire/bus_session.h"
 #include "onewire/current_sens.h"
 #include "onewire/tmex.h"
@@ -26,24 +29,13 @@ class Journal;
 class MeasurementCycle;
 class PollLoop;
 
-// Every control the units write or read, owned by the front end.
+// Every control the units write or read, owned by the front end: the
+// scan's, the cycle's and the poll loop's, in that order (a flat brace list
+// of the sixteen controls fills it).
 struct StationControls {
-  core::TextControl& stat1;
-  core::ListControl& cbbPort;
-  core::ListControl& cbAdapter;
-  core::ListControl& cmb1820;
-  core::TextControl& lblTvalue;
-  core::ListControl& cmbhlt;
-  core::TextControl& lblHvalue;
-  core::ListControl& cmbds28e17;
-  core::TextControl& edtSNHDC;
-  core::TextControl& lblValT28e17;
-  core::TextControl& lblValH28e17;
-  core::TextControl& lblValP28e17;
-  core::TextControl& lblValPTds28e17;
-  core::ShapeControl& shpindik;
-  core::ShapeControl& shpTimer;
-  core::TextControl& lblBackTimer;
+  onewire::ScanControls scan;
+  CycleControls cycle;
+  PollControls poll;
 };
 
 // The outside world as the front end provides it. All of it must outlive
