@@ -1,6 +1,8 @@
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -8,6 +10,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
+#include <map>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -31,8 +36,10 @@ TEST(PollLineTest, PairsInOrderWithQuotesAndBackslashesEscaped) {
 class Child {
  public:
   // `env`: NAME=VALUE settings for the child; LC_ALL is C unless given.
+  // `in_child` runs in the child just before the logger starts.
   explicit Child(const std::vector<std::string>& args,
-                 const std::vector<std::pair<std::string, std::string>>& env = {}) {
+                 const std::vector<std::pair<std::string, std::string>>& env = {},
+                 const std::function<void()>& in_child = {}) {
     int out[2];
     int err[2];
     if (pipe(out) != 0 || pipe(err) != 0) return;
@@ -47,6 +54,7 @@ class Child {
       argv.push_back(nullptr);
       setenv("LC_ALL", "C", 1);
       for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
+      if (in_child) in_child();
       execv(ORVEL_LOGGER_PATH, argv.data());
       _exit(127);
     }
@@ -189,24 +197,56 @@ TEST_F(LoggerRunTest, WithoutJournalNoFileIsWritten) {
   EXPECT_TRUE(fs::is_empty(dir));
 }
 
-TEST_F(LoggerRunTest, TerminationSignalClosesCleanlyWithoutACutLine) {
+// Every file holds whole journal lines and nothing else; returns the
+// number of lines per file name.
+std::map<std::string, std::size_t> ExpectWholeJournalLines(const fs::path& dir) {
+  std::map<std::string, std::size_t> lines;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(in), {}};
+    std::size_t bytes = 0;
+    std::size_t count = 0;
+    for (std::sregex_iterator it(text.begin(), text.end(), kJournalLine), end; it != end; ++it) {
+      bytes += static_cast<std::size_t>(it->length());
+      ++count;
+    }
+    EXPECT_EQ(bytes, text.size()) << "a malformed line in " << entry.path() << ":\n" << text;
+    lines[entry.path().filename().string()] = count;
+  }
+  return lines;
+}
+
+// SIGINT, SIGTERM and a hang-up all close like the window: exit 0, the
+// driver closed, no journal line cut.
+struct CloseSignal {
+  int number;
+  const char* name;
+};
+void PrintTo(const CloseSignal& c, std::ostream* os) { *os << c.name; }
+
+class LoggerSignalTest : public LoggerRunTest, public ::testing::WithParamInterface<CloseSignal> {};
+
+TEST_P(LoggerSignalTest, ClosesCleanlyWithoutACutLine) {
   Child child({"--bus", Demo(), "--journal", dir.string(), "--interval", "1", "--virtual-time"});
   std::string first;
   ASSERT_TRUE(child.ReadLine(first));
   EXPECT_TRUE(std::regex_match(first, kPollLine)) << first;
-  child.Signal(SIGTERM);
+  child.Signal(GetParam().number);
   std::string out, err;
   EXPECT_EQ(child.Finish(out, err), 0) << err;
-  for (const auto& entry : fs::directory_iterator(dir)) {
-    const std::string text = Read(entry.path());
-    ASSERT_FALSE(text.empty());
-    EXPECT_EQ(text.substr(text.size() - 2), "\r\n") << entry.path();
-    const auto begin = std::sregex_iterator(text.begin(), text.end(), kJournalLine);
-    std::size_t bytes = 0;
-    for (auto it = begin; it != std::sregex_iterator(); ++it) bytes += it->length();
-    EXPECT_EQ(bytes, text.size()) << "a malformed line in " << entry.path();
-  }
+  EXPECT_EQ(err, "");
+  const auto lines = ExpectWholeJournalLines(dir);
+  EXPECT_EQ(lines.size(), 9u);
+  for (const auto& [name, count] : lines) EXPECT_GE(count, 1u) << name;
 }
+
+INSTANTIATE_TEST_SUITE_P(Signals, LoggerSignalTest,
+                         ::testing::Values(CloseSignal{SIGINT, "SIGINT"},
+                                           CloseSignal{SIGTERM, "SIGTERM"},
+                                           CloseSignal{SIGHUP, "SIGHUP"}),
+                         [](const ::testing::TestParamInfo<CloseSignal>& info) {
+                           return std::string(info.param.name);
+                         });
 
 TEST_F(LoggerRunTest, AReaderThatGoesAwayClosesCleanlyInsteadOfKillingTheLogger) {
   Child child({"--bus", Demo(), "--journal", dir.string(), "--interval", "1", "--virtual-time"});
@@ -246,6 +286,53 @@ TEST_F(LoggerRunTest, MissingJournalFolderIsABadArgument) {
   EXPECT_EQ(child.Finish(out, err), 2);
   EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
   EXPECT_EQ(out, "");
+}
+
+// A journal file that reaches the file size limit (`ulimit -f`): the write
+// fails with EFBIG instead of SIGXFSZ killing the logger, it is reported
+// like any journal write error, and the file keeps whole lines only.
+TEST_F(LoggerRunTest, FileSizeLimitGivesReportedWriteErrorsNotAKill) {
+  const fs::path journal = dir / "journal";
+  fs::create_directory(journal);
+  // Lines of 28 bytes ("... ; 5.00") fill 280 bytes exactly after ten
+  // polls; lines of 30 bytes ("... ; -10.25") are cut part-way at the tenth.
+  const fs::path bus = dir / "bus.json";
+  std::ofstream(bus) << R"({ "devices": [
+    { "family": "28", "serial": "000000000001", "temperature": 5.0 },
+    { "family": "28", "serial": "000000000002", "temperature": -10.25 } ] })";
+  Child child({"--bus", bus.string(), "--journal", journal.string(), "--interval", "1", "--cycles",
+               "12", "--virtual-time"},
+              {}, [] {
+                const rlimit limit{280, 280};
+                if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
+              });
+  std::string out, err;
+  ASSERT_EQ(child.Finish(out, err), 0) << err;
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 12) << out;
+
+  const auto lines = ExpectWholeJournalLines(journal);
+  ASSERT_EQ(lines.size(), 2u);
+  std::map<std::size_t, std::string> by_size;
+  for (const auto& [name, count] : lines) by_size[fs::file_size(journal / name)] = name;
+  ASSERT_EQ(by_size.count(280), 1u) << "the file that reached the limit exactly";
+  ASSERT_EQ(by_size.count(270), 1u) << "the file whose tenth line was cut back";
+  EXPECT_EQ(lines.at(by_size[280]), 10u);
+  EXPECT_EQ(lines.at(by_size[270]), 9u);
+  // Polls 11 and 12 failed for the first file, 10 to 12 for the second.
+  const auto reports = [&](const std::string& name) {
+    std::size_t n = 0;
+    const std::string text = "Файл " + name + " не может быть записан!";
+    for (auto at = err.find(text); at != std::string::npos; at = err.find(text, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(reports(by_size[280]), 2u) << err;
+  EXPECT_EQ(reports(by_size[270]), 3u) << err;
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 5) << err;
+  // The journal's own texts, with no reading's context in front.
+  std::istringstream err_lines(err);
+  for (std::string line; std::getline(err_lines, line);) {
+    EXPECT_EQ(line.rfind("Файл ", 0), 0u) << line;
+  }
 }
 
 }  // namespace
