@@ -288,6 +288,36 @@ TEST_F(LoggerRunTest, MissingJournalFolderIsABadArgument) {
   EXPECT_EQ(out, "");
 }
 
+// Standard output on a full device: every poll still runs and journals,
+// the failure is reported once, and the exit status says so.
+class LoggerFullOutputTest : public LoggerRunTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(LoggerFullOutputTest, ReportsOnceAndGoesOnWithStatusThree) {
+  if (access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no writable /dev/full here";
+  const bool journal = GetParam();
+  std::vector<std::string> args{"--bus", Demo(), "--virtual-time", "--cycles", "5"};
+  if (journal) args.insert(args.end(), {"--journal", dir.string()});
+  Child child(args, {}, [] {
+    const int full = open("/dev/full", O_WRONLY);
+    if (full < 0) _exit(126);
+    dup2(full, 1);
+  });
+  std::string out, err;
+  EXPECT_EQ(child.Finish(out, err), 3) << err;
+  EXPECT_EQ(out, "");
+  EXPECT_EQ(err,
+            "orvel-logger: standard output cannot be written (No space left on device); "
+            "the polls and the journal go on\n");
+  const auto lines = ExpectWholeJournalLines(dir);
+  EXPECT_EQ(lines.size(), journal ? 9u : 0u);
+  for (const auto& [name, count] : lines) EXPECT_EQ(count, 5u) << name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Journal, LoggerFullOutputTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return std::string(info.param ? "WithJournal" : "WithoutJournal");
+                         });
+
 // A journal file that reaches the file size limit (`ulimit -f`): the write
 // fails with EFBIG instead of SIGXFSZ killing the logger, it is reported
 // like any journal write error, and the file keeps whole lines only.
