@@ -365,5 +365,43 @@ TEST_F(LoggerRunTest, FileSizeLimitGivesReportedWriteErrorsNotAKill) {
   }
 }
 
+// A bridge whose pressure sensor stops acknowledging its address: the
+// logger's standard error names the probe and the reading before the
+// window's own text.
+struct NackCase {
+  const char* name;
+  const char* faults;
+  const char* err;
+};
+void PrintTo(const NackCase& c, std::ostream* os) { *os << c.name; }
+
+class LoggerNoticeTest : public LoggerRunTest, public ::testing::WithParamInterface<NackCase> {};
+
+TEST_P(LoggerNoticeTest, NamesTheDeviceAndTheReading) {
+  const fs::path bus = dir / "bus.json";
+  std::ofstream(bus) << R"({ "devices": [ { "family": "19", "serial": "0000001D2E3F", "i2c": {
+    "bmp280": { "temperature": 22.1, "pressure": 100653.27, "faults": )"
+                     << GetParam().faults << " } } } ] }";
+  Child child({"--bus", bus.string(), "--cycles", "1", "--virtual-time"});
+  std::string out, err;
+  EXPECT_EQ(child.Finish(out, err), 0) << err;
+  EXPECT_EQ(err, GetParam().err);
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, LoggerNoticeTest,
+                         ::testing::Values(
+                             // The identification read's bad status, shown as the bare status byte.
+                             NackCase{"AfterOneAddress", R"({ "absent_after": 1 })",
+                                      "010000001D2E3F19 BMP280 identification: 2\n"},
+                             // The measurement's first write fails.
+                             NackCase{"AfterTwoAddresses", R"({ "absent_after": 2 })",
+                                      "010000001D2E3F19 BMP280 pressure: ErrorRead -5\n"},
+                             // The identification write fails first, which shows nothing.
+                             NackCase{"Never", R"({ "nack": true })", ""}),
+                         [](const ::testing::TestParamInfo<NackCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
 }  // namespace
 }  // namespace orvel::logger
