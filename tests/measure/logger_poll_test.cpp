@@ -248,6 +248,21 @@ INSTANTIATE_TEST_SUITE_P(Signals, LoggerSignalTest,
                            return std::string(info.param.name);
                          });
 
+// Started under nohup, a hang-up is not a close request.
+TEST_F(LoggerRunTest, AnIgnoredHangUpStaysIgnored) {
+  Child child({"--bus", Demo(), "--interval", "1", "--virtual-time"}, {}, [] {
+    signal(SIGHUP, SIG_IGN);
+    fcntl(1, F_SETPIPE_SZ, 4096);  // a few lines in the pipe, not hundreds
+  });
+  std::string line;
+  ASSERT_TRUE(child.ReadLine(line));
+  child.Signal(SIGHUP);
+  for (int i = 0; i < 50; ++i) ASSERT_TRUE(child.ReadLine(line)) << "stopped after " << i;
+  child.Signal(SIGTERM);
+  std::string out, err;
+  EXPECT_EQ(child.Finish(out, err), 0) << err;
+}
+
 TEST_F(LoggerRunTest, AReaderThatGoesAwayClosesCleanlyInsteadOfKillingTheLogger) {
   Child child({"--bus", Demo(), "--journal", dir.string(), "--interval", "1", "--virtual-time"});
   std::string first;
