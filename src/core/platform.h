@@ -27,6 +27,25 @@ class Dialogs {
   virtual void ShowNotice(const std::string& text) = 0;
   // The desktop's "open" action; failures are ignored.
   virtual void OpenWithShell(const std::string& target) = 0;
+  // What the notices that follow are about (the device's ROM text and the
+  // reading), empty when nothing is being read. A box shows the text alone;
+  // a log without the window around it names the device with this.
+  virtual void SetNoticeContext(const std::string& /*context*/) {}
+};
+
+// Sets the notice context for one reading and clears it afterwards, also
+// when the reading throws.
+class NoticeContext {
+ public:
+  NoticeContext(Dialogs& dialogs, const std::string& context) : dialogs_(dialogs) {
+    dialogs_.SetNoticeContext(context);
+  }
+  ~NoticeContext() { dialogs_.SetNoticeContext({}); }
+  NoticeContext(const NoticeContext&) = delete;
+  NoticeContext& operator=(const NoticeContext&) = delete;
+
+ private:
+  Dialogs& dialogs_;
 };
 
 struct LocaleSeparators {

@@ -20,11 +20,18 @@ class ConsoleDialogs final : public core::Dialogs {
                       const std::string& default_text) override {
     return default_text;
   }
-  void ShowNotice(const std::string& text) override { err_ << text << '\n' << std::flush; }
+  // Prefixed with the context, if any: a bare status number on a console
+  // full of devices would name nothing.
+  void ShowNotice(const std::string& text) override {
+    if (!context_.empty()) err_ << context_ << ": ";
+    err_ << text << '\n' << std::flush;
+  }
   void OpenWithShell(const std::string&) override {}
+  void SetNoticeContext(const std::string& context) override { context_ = context; }
 
  private:
   std::ostream& err_;
+  std::string context_;
 };
 
 // No window, so no messages to process.

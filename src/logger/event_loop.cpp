@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <iterator>
 
 namespace orvel::logger {
 namespace {
@@ -46,8 +47,10 @@ bool WaitReadable(int fd, bool block) {
 
 int ReadSome(int fd, char* buf, unsigned n) { return ::_read(fd, buf, n); }
 #else
-struct sigaction g_old_int {};
-struct sigaction g_old_term {};
+// The signals that close the run, and what they did before.
+constexpr int kCloseSignals[] = {SIGINT, SIGTERM, SIGHUP};
+struct sigaction g_old_close[std::size(kCloseSignals)]{};
+struct sigaction g_old_xfsz {};
 
 void WriteMessage(int fd, std::uint32_t message) {
   if (fd < 0) return;
@@ -97,8 +100,10 @@ EventLoop::~EventLoop() {
 #ifdef _WIN32
     ::SetConsoleCtrlHandler(&OnConsoleEvent, FALSE);
 #else
-    ::sigaction(SIGINT, &g_old_int, nullptr);
-    ::sigaction(SIGTERM, &g_old_term, nullptr);
+    for (std::size_t i = 0; i < std::size(kCloseSignals); ++i) {
+      ::sigaction(kCloseSignals[i], &g_old_close[i], nullptr);
+    }
+    ::sigaction(SIGXFSZ, &g_old_xfsz, nullptr);
 #endif
     g_signal_fd = -1;
   }
@@ -119,8 +124,20 @@ void EventLoop::CatchTerminationSignals() {
   action.sa_handler = &OnTerminationSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;  // a journal write in progress simply goes on
-  ::sigaction(SIGINT, &action, &g_old_int);
-  ::sigaction(SIGTERM, &action, &g_old_term);
+  // A hang-up (the terminal or the session went away) closes like SIGTERM,
+  // unless it came in ignored (nohup).
+  for (std::size_t i = 0; i < std::size(kCloseSignals); ++i) {
+    ::sigaction(kCloseSignals[i], &action, &g_old_close[i]);
+    if (kCloseSignals[i] == SIGHUP && g_old_close[i].sa_handler == SIG_IGN) {
+      ::sigaction(SIGHUP, &g_old_close[i], nullptr);
+    }
+  }
+  // A file that reaches the size limit (`ulimit -f`) fails its write with
+  // EFBIG, reported like any other write error, instead of killing us.
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  ::sigaction(SIGXFSZ, &ignore, &g_old_xfsz);
   // A reader that goes away (`| head`) must not kill us before the driver is
   // closed: the failed write of the poll line asks for the close instead.
   ::signal(SIGPIPE, SIG_IGN);

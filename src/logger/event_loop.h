@@ -12,7 +12,7 @@
 namespace orvel::logger {
 
 // The logger's message loop: ticks from the timer thread and close
-// requests from SIGINT/SIGTERM arrive as messages on one self-pipe and are
+// requests from SIGINT/SIGTERM/SIGHUP arrive as messages on one self-pipe and are
 // handled on the main thread, between polls or whenever a poll lets
 // messages through. In virtual time nothing waits: when no message is
 // pending the clock jumps to the next timer.
@@ -33,8 +33,9 @@ class EventLoop final : public measure::TickPoster, public core::MessagePump {
   void PostTick(std::uint32_t threadCount) override;
   // Handles every message that is already waiting.
   void ProcessMessages() override;
-  // SIGINT and SIGTERM become close requests; the previous handlers come
-  // back when the loop is destroyed.
+  // SIGINT, SIGTERM and SIGHUP become close requests, SIGXFSZ and SIGPIPE
+  // are ignored (the failed write reports them); the previous handlers of
+  // all but SIGPIPE come back when the loop is destroyed.
   void CatchTerminationSignals();
   // As if a termination signal had arrived.
   void PostClose();

@@ -13,7 +13,8 @@
 #include "logger/scan_command.h"
 
 // orvel-logger: the window's units on the console. Exit status 0 on success,
-// 2 on bad arguments or a bad bus file, 1 when the adapter cannot be opened.
+// 2 on bad arguments or a bad bus file, 1 when the adapter cannot be opened,
+// 3 when standard output failed (the polls and the journal went on).
 int main(int argc, char** argv) {
   using namespace orvel;
   std::setlocale(LC_ALL, "");  // numbers and time stamps follow the process locale
@@ -48,5 +49,5 @@ int main(int argc, char** argv) {
 
   if (options.scan) return logger::RunScan(*driver, clock, std::cout, std::cerr);
   return logger::RunPolls(*driver, clock, virtual_clock ? &*virtual_clock : nullptr, options,
-                          std::cout, std::cerr);
+                          logger::StandardOutput(), std::cerr);
 }

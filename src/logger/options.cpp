@@ -127,7 +127,11 @@ std::string Usage() {
          "  --virtual-time      with --bus: waits advance a virtual clock at once\n"
          "  --scan              scan the bus once, print the device table and exit\n"
          "  --help              this text\n"
-         "  --version           the program's version\n";
+         "  --version           the program's version\n"
+         "\n"
+         "Exit status: 0 done, 2 bad arguments or a bad bus file, 1 the adapter could not be\n"
+         "opened at all, 3 standard output could not be written (the polls and the journal\n"
+         "went on; a reader that goes away ends the run with 0).\n";
 }
 
 }  // namespace orvel::logger

@@ -66,7 +66,7 @@ std::string FormatPollLine(const std::string& stamp,
 }
 
 int RunPolls(drivers::Driver& driver, core::Clock& clock, core::VirtualClock* virtual_clock,
-             const Options& options, std::ostream& out, std::ostream& err) {
+             const Options& options, const PollOutput::Write& out, std::ostream& err) {
   if (options.journal) {
     std::error_code ec;
     if (!std::filesystem::is_directory(*options.journal, ec)) {
@@ -103,12 +103,14 @@ int RunPolls(drivers::Driver& driver, core::Clock& clock, core::VirtualClock* vi
       driver.tmex(), window.Controls(),
       measure::StationPlatform{clock, loop, dialogs, separators, *timers, loop, files}, settings);
 
+  PollOutput output(out, err);
   std::int64_t polls = 0;
   station.poll().OnPollEnd = [&] {
-    out << FormatPollLine(measure::JournalStamp(clock.Now(), separators), window.Texts()) << '\n'
-        << std::flush;
     // Nobody reads the values any more: close as on a termination signal.
-    if (!out) station.FormCloseQuery();
+    if (!output.Put(FormatPollLine(measure::JournalStamp(clock.Now(), separators), window.Texts()) +
+                    '\n')) {
+      station.FormCloseQuery();
+    }
     if (options.cycles && ++polls >= *options.cycles) station.FormCloseQuery();
   };
   loop.onTick = [&](std::uint32_t n) { station.Tick(n); };
@@ -130,7 +132,8 @@ int RunPolls(drivers::Driver& driver, core::Clock& clock, core::VirtualClock* vi
     err << "orvel-logger: the adapter could not be opened\n";
     return 1;
   }
-  return 0;
+  // The values were not all delivered, though nobody stopped reading them.
+  return output.failed() ? 3 : 0;
 }
 
 }  // namespace orvel::logger

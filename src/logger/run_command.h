@@ -9,6 +9,7 @@
 #include "core/virtual_clock.h"
 #include "drivers/driver_choice.h"
 #include "logger/options.h"
+#include "logger/poll_output.h"
 
 namespace orvel::logger {
 
@@ -18,11 +19,18 @@ std::string FormatPollLine(const std::string& stamp,
                            const std::vector<std::pair<std::string, std::string>>& texts);
 
 // The poll mode: the window's units driven by the logger's own loop until
-// --cycles polls have run or a termination signal arrives; the driver is
-// closed on the way out. `virtual_clock` is the clock for --virtual-time,
-// else null. Returns the exit status: 1 when polls ran and none of their
-// scans reached the adapter, else 0.
+// --cycles polls have run or a close request (SIGINT, SIGTERM, SIGHUP, or
+// a reader of `out` that went away) arrives; the driver is closed on the
+// way out. `virtual_clock` is the clock for --virtual-time, else null.
+// Returns the exit status: 1 when polls ran and none of their scans
+// reached the adapter, else 3 when a poll line could not be written for
+// another reason than a reader that went away, else 0.
 int RunPolls(drivers::Driver& driver, core::Clock& clock, core::VirtualClock* virtual_clock,
-             const Options& options, std::ostream& out, std::ostream& err);
+             const Options& options, const PollOutput::Write& out, std::ostream& err);
+
+inline int RunPolls(drivers::Driver& driver, core::Clock& clock, core::VirtualClock* virtual_clock,
+                    const Options& options, std::ostream& out, std::ostream& err) {
+  return RunPolls(driver, clock, virtual_clock, options, StreamOutput(out), err);
+}
 
 }  // namespace orvel::logger

@@ -14,44 +14,58 @@ BusSensorReaders::BusSensorReaders(onewire::BusSession& bus, onewire::DeviceTabl
       humidity(bus, Asens, clock, pump),
       transfers(bus, Asens, pump, dialogs),
       bridge(bus, Asens, transfers, clock),
-      pressure(bus, Asens, transfers, clock, dialogs) {}
+      pressure(bus, Asens, transfers, clock, dialogs),
+      Asens_(Asens),
+      dialogs_(dialogs) {}
 
-bool BusSensorReaders::ReadThermometer(std::int16_t slot) {
-  return thermometer.ReadThermometer(slot) == 1.0;
+template <typename Read>
+auto BusSensorReaders::About(std::int16_t slot, const char* reading, Read read) {
+  const bool listed = slot >= 0 && slot < onewire::kSlotCount;
+  const core::NoticeContext context(
+      dialogs_, listed ? Asens_[static_cast<std::size_t>(slot)].ROMS + " " + reading : reading);
+  return read();
 }
 
-bool BusSensorReaders::getValueHLT(std::int16_t slot) { return humidity.getValueHLT(slot); }
+bool BusSensorReaders::ReadThermometer(std::int16_t slot) {
+  return About(slot, "thermometer", [&] { return thermometer.ReadThermometer(slot) == 1.0; });
+}
+
+bool BusSensorReaders::getValueHLT(std::int16_t slot) {
+  return About(slot, "humidity module", [&] { return humidity.getValueHLT(slot); });
+}
 
 void BusSensorReaders::getSerial_HDC_THP(std::uint8_t* buf, std::int16_t slot) {
-  bridge.getSerial_HDC_THP(buf, slot);
+  About(slot, "HDC serial", [&] { bridge.getSerial_HDC_THP(buf, slot); });
 }
 
 void BusSensorReaders::getSerial_SHT_TH(std::uint8_t* buf, std::int16_t slot) {
-  bridge.getSerial_SHT_TH(buf, slot);
+  About(slot, "SHT serial", [&] { bridge.getSerial_SHT_TH(buf, slot); });
 }
 
 void BusSensorReaders::getSerial_STS_T(std::uint8_t* buf, std::int16_t slot) {
-  bridge.getSerial_STS_T(buf, slot);
+  About(slot, "STS serial", [&] { bridge.getSerial_STS_T(buf, slot); });
 }
 
 ChipValues BusSensorReaders::getValue_HDC_THP(std::int16_t slot) {
-  return Of(bridge.getValue_HDC_THP(slot));
+  return About(slot, "HDC temperature and humidity",
+               [&] { return Of(bridge.getValue_HDC_THP(slot)); });
 }
 
 ChipValues BusSensorReaders::getValue_SHT_TH(std::int16_t slot) {
-  return Of(bridge.getValue_SHT_TH(slot));
+  return About(slot, "SHT temperature and humidity",
+               [&] { return Of(bridge.getValue_SHT_TH(slot)); });
 }
 
 ChipValues BusSensorReaders::getValue_STS_T(std::int16_t slot) {
-  return Of(bridge.getValue_STS_T(slot));
+  return About(slot, "STS temperature", [&] { return Of(bridge.getValue_STS_T(slot)); });
 }
 
 void BusSensorReaders::getSerialP(std::uint8_t* buf, std::int16_t slot) {
-  pressure.getSerialP(buf, slot);
+  About(slot, "BMP280 identification", [&] { pressure.getSerialP(buf, slot); });
 }
 
 ChipValues BusSensorReaders::getValue_HDC_TP(std::int16_t slot) {
-  return Of(pressure.getValue_HDC_TP(slot));
+  return About(slot, "BMP280 pressure", [&] { return Of(pressure.getValue_HDC_TP(slot)); });
 }
 
 }  // namespace orvel::measure

@@ -14,7 +14,9 @@
 
 namespace orvel::measure {
 
-// The cycle's reader calls on the real readers of the bus.
+// The cycle's reader calls on the real readers of the bus. Each call tells
+// the dialogs which device and reading the notices raised inside it are
+// about.
 class BusSensorReaders final : public SensorReaders {
  public:
   BusSensorReaders(onewire::BusSession& bus, onewire::DeviceTable& Asens, core::Clock& clock,
@@ -36,6 +38,14 @@ class BusSensorReaders final : public SensorReaders {
   sensors::BridgeTransfers transfers;
   sensors::BridgeSensors bridge;
   sensors::PressureSensor pressure;
+
+ private:
+  // Runs `read` with the slot's ROM text and `reading` as the notice context.
+  template <typename Read>
+  auto About(std::int16_t slot, const char* reading, Read read);
+
+  onewire::DeviceTable& Asens_;
+  core::Dialogs& dialogs_;
 };
 
 // The catalogue's two calls for the cycle.

@@ -111,6 +111,7 @@ TEST(LoggerCli, VersionAndHelp) {
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.rfind("Usage: orvel-logger [--bus FILE | --adapter SPEC]", 0), 0U);
   EXPECT_NE(help.out.find("--scan"), std::string::npos);
+  EXPECT_NE(help.out.find("3 standard output could not be written"), std::string::npos);
   EXPECT_TRUE(help.err.empty());
 }
 

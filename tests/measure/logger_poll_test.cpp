@@ -1,6 +1,8 @@
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -8,6 +10,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
+#include <map>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -31,8 +36,10 @@ TEST(PollLineTest, PairsInOrderWithQuotesAndBackslashesEscaped) {
 class Child {
  public:
   // `env`: NAME=VALUE settings for the child; LC_ALL is C unless given.
+  // `in_child` runs in the child just before the logger starts.
   explicit Child(const std::vector<std::string>& args,
-                 const std::vector<std::pair<std::string, std::string>>& env = {}) {
+                 const std::vector<std::pair<std::string, std::string>>& env = {},
+                 const std::function<void()>& in_child = {}) {
     int out[2];
     int err[2];
     if (pipe(out) != 0 || pipe(err) != 0) return;
@@ -47,6 +54,7 @@ class Child {
       argv.push_back(nullptr);
       setenv("LC_ALL", "C", 1);
       for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
+      if (in_child) in_child();
       execv(ORVEL_LOGGER_PATH, argv.data());
       _exit(127);
     }
@@ -189,23 +197,70 @@ TEST_F(LoggerRunTest, WithoutJournalNoFileIsWritten) {
   EXPECT_TRUE(fs::is_empty(dir));
 }
 
-TEST_F(LoggerRunTest, TerminationSignalClosesCleanlyWithoutACutLine) {
+// Every file holds whole journal lines and nothing else; returns the
+// number of lines per file name.
+std::map<std::string, std::size_t> ExpectWholeJournalLines(const fs::path& dir) {
+  std::map<std::string, std::size_t> lines;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(in), {}};
+    std::size_t bytes = 0;
+    std::size_t count = 0;
+    for (std::sregex_iterator it(text.begin(), text.end(), kJournalLine), end; it != end; ++it) {
+      bytes += static_cast<std::size_t>(it->length());
+      ++count;
+    }
+    EXPECT_EQ(bytes, text.size()) << "a malformed line in " << entry.path() << ":\n" << text;
+    lines[entry.path().filename().string()] = count;
+  }
+  return lines;
+}
+
+// SIGINT, SIGTERM and a hang-up all close like the window: exit 0, the
+// driver closed, no journal line cut.
+struct CloseSignal {
+  int number;
+  const char* name;
+};
+void PrintTo(const CloseSignal& c, std::ostream* os) { *os << c.name; }
+
+class LoggerSignalTest : public LoggerRunTest, public ::testing::WithParamInterface<CloseSignal> {};
+
+TEST_P(LoggerSignalTest, ClosesCleanlyWithoutACutLine) {
   Child child({"--bus", Demo(), "--journal", dir.string(), "--interval", "1", "--virtual-time"});
   std::string first;
   ASSERT_TRUE(child.ReadLine(first));
   EXPECT_TRUE(std::regex_match(first, kPollLine)) << first;
+  child.Signal(GetParam().number);
+  std::string out, err;
+  EXPECT_EQ(child.Finish(out, err), 0) << err;
+  EXPECT_EQ(err, "");
+  const auto lines = ExpectWholeJournalLines(dir);
+  EXPECT_EQ(lines.size(), 9u);
+  for (const auto& [name, count] : lines) EXPECT_GE(count, 1u) << name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, LoggerSignalTest,
+                         ::testing::Values(CloseSignal{SIGINT, "SIGINT"},
+                                           CloseSignal{SIGTERM, "SIGTERM"},
+                                           CloseSignal{SIGHUP, "SIGHUP"}),
+                         [](const ::testing::TestParamInfo<CloseSignal>& info) {
+                           return std::string(info.param.name);
+                         });
+
+// Started under nohup, a hang-up is not a close request.
+TEST_F(LoggerRunTest, AnIgnoredHangUpStaysIgnored) {
+  Child child({"--bus", Demo(), "--interval", "1", "--virtual-time"}, {}, [] {
+    signal(SIGHUP, SIG_IGN);
+    fcntl(1, F_SETPIPE_SZ, 4096);  // a few lines in the pipe, not hundreds
+  });
+  std::string line;
+  ASSERT_TRUE(child.ReadLine(line));
+  child.Signal(SIGHUP);
+  for (int i = 0; i < 50; ++i) ASSERT_TRUE(child.ReadLine(line)) << "stopped after " << i;
   child.Signal(SIGTERM);
   std::string out, err;
   EXPECT_EQ(child.Finish(out, err), 0) << err;
-  for (const auto& entry : fs::directory_iterator(dir)) {
-    const std::string text = Read(entry.path());
-    ASSERT_FALSE(text.empty());
-    EXPECT_EQ(text.substr(text.size() - 2), "\r\n") << entry.path();
-    const auto begin = std::sregex_iterator(text.begin(), text.end(), kJournalLine);
-    std::size_t bytes = 0;
-    for (auto it = begin; it != std::sregex_iterator(); ++it) bytes += it->length();
-    EXPECT_EQ(bytes, text.size()) << "a malformed line in " << entry.path();
-  }
 }
 
 TEST_F(LoggerRunTest, AReaderThatGoesAwayClosesCleanlyInsteadOfKillingTheLogger) {
@@ -247,6 +302,121 @@ TEST_F(LoggerRunTest, MissingJournalFolderIsABadArgument) {
   EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
   EXPECT_EQ(out, "");
 }
+
+// Standard output on a full device: every poll still runs and journals,
+// the failure is reported once, and the exit status says so.
+class LoggerFullOutputTest : public LoggerRunTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(LoggerFullOutputTest, ReportsOnceAndGoesOnWithStatusThree) {
+  if (access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no writable /dev/full here";
+  const bool journal = GetParam();
+  std::vector<std::string> args{"--bus", Demo(), "--virtual-time", "--cycles", "5"};
+  if (journal) args.insert(args.end(), {"--journal", dir.string()});
+  Child child(args, {}, [] {
+    const int full = open("/dev/full", O_WRONLY);
+    if (full < 0) _exit(126);
+    dup2(full, 1);
+  });
+  std::string out, err;
+  EXPECT_EQ(child.Finish(out, err), 3) << err;
+  EXPECT_EQ(out, "");
+  EXPECT_EQ(err,
+            "orvel-logger: standard output cannot be written (No space left on device); "
+            "the polls and the journal go on\n");
+  const auto lines = ExpectWholeJournalLines(dir);
+  EXPECT_EQ(lines.size(), journal ? 9u : 0u);
+  for (const auto& [name, count] : lines) EXPECT_EQ(count, 5u) << name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Journal, LoggerFullOutputTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return std::string(info.param ? "WithJournal" : "WithoutJournal");
+                         });
+
+// A journal file that reaches the file size limit (`ulimit -f`): the write
+// fails with EFBIG instead of SIGXFSZ killing the logger, it is reported
+// like any journal write error, and the file keeps whole lines only.
+TEST_F(LoggerRunTest, FileSizeLimitGivesReportedWriteErrorsNotAKill) {
+  const fs::path journal = dir / "journal";
+  fs::create_directory(journal);
+  // Lines of 28 bytes ("... ; 5.00") fill 280 bytes exactly after ten
+  // polls; lines of 30 bytes ("... ; -10.25") are cut part-way at the tenth.
+  const fs::path bus = dir / "bus.json";
+  std::ofstream(bus) << R"({ "devices": [
+    { "family": "28", "serial": "000000000001", "temperature": 5.0 },
+    { "family": "28", "serial": "000000000002", "temperature": -10.25 } ] })";
+  Child child({"--bus", bus.string(), "--journal", journal.string(), "--interval", "1", "--cycles",
+               "12", "--virtual-time"},
+              {}, [] {
+                const rlimit limit{280, 280};
+                if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
+              });
+  std::string out, err;
+  ASSERT_EQ(child.Finish(out, err), 0) << err;
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 12) << out;
+
+  const auto lines = ExpectWholeJournalLines(journal);
+  ASSERT_EQ(lines.size(), 2u);
+  std::map<std::size_t, std::string> by_size;
+  for (const auto& [name, count] : lines) by_size[fs::file_size(journal / name)] = name;
+  ASSERT_EQ(by_size.count(280), 1u) << "the file that reached the limit exactly";
+  ASSERT_EQ(by_size.count(270), 1u) << "the file whose tenth line was cut back";
+  EXPECT_EQ(lines.at(by_size[280]), 10u);
+  EXPECT_EQ(lines.at(by_size[270]), 9u);
+  // Polls 11 and 12 failed for the first file, 10 to 12 for the second.
+  const auto reports = [&](const std::string& name) {
+    std::size_t n = 0;
+    const std::string text = "Файл " + name + " не может быть записан!";
+    for (auto at = err.find(text); at != std::string::npos; at = err.find(text, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(reports(by_size[280]), 2u) << err;
+  EXPECT_EQ(reports(by_size[270]), 3u) << err;
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 5) << err;
+  // The journal's own texts, with no reading's context in front.
+  std::istringstream err_lines(err);
+  for (std::string line; std::getline(err_lines, line);) {
+    EXPECT_EQ(line.rfind("Файл ", 0), 0u) << line;
+  }
+}
+
+// A bridge whose pressure sensor stops acknowledging its address: the
+// logger's standard error names the probe and the reading before the
+// window's own text.
+struct NackCase {
+  const char* name;
+  const char* faults;
+  const char* err;
+};
+void PrintTo(const NackCase& c, std::ostream* os) { *os << c.name; }
+
+class LoggerNoticeTest : public LoggerRunTest, public ::testing::WithParamInterface<NackCase> {};
+
+TEST_P(LoggerNoticeTest, NamesTheDeviceAndTheReading) {
+  const fs::path bus = dir / "bus.json";
+  std::ofstream(bus) << R"({ "devices": [ { "family": "19", "serial": "0000001D2E3F", "i2c": {
+    "bmp280": { "temperature": 22.1, "pressure": 100653.27, "faults": )"
+                     << GetParam().faults << " } } } ] }";
+  Child child({"--bus", bus.string(), "--cycles", "1", "--virtual-time"});
+  std::string out, err;
+  EXPECT_EQ(child.Finish(out, err), 0) << err;
+  EXPECT_EQ(err, GetParam().err);
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, LoggerNoticeTest,
+                         ::testing::Values(
+                             // The identification read's bad status, shown as the bare status byte.
+                             NackCase{"AfterOneAddress", R"({ "absent_after": 1 })",
+                                      "010000001D2E3F19 BMP280 identification: 2\n"},
+                             // The measurement's first write fails.
+                             NackCase{"AfterTwoAddresses", R"({ "absent_after": 2 })",
+                                      "010000001D2E3F19 BMP280 pressure: ErrorRead -5\n"},
+                             // The identification write fails first, which shows nothing.
+                             NackCase{"Never", R"({ "nack": true })", ""}),
+                         [](const ::testing::TestParamInfo<NackCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 }  // namespace
 }  // namespace orvel::logger
