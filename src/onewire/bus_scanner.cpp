@@ -18,6 +18,8 @@ constexpr const char* kStatusAdapterFound = "Адаптер найден";
 // Search passes after the first that a code with a bad CRC gets.
 constexpr int kSearchRetries = 3;
 constexpr std::size_t kMaxReportedBad = 256;
+// Far more devices than a 1-Wire line can carry.
+constexpr int kMaxSearchSteps = 10 * kSlotCount;
 
 std::string BadCodeNotice(const RomCode& rom) {
   return "Устройство с неверной контрольной суммой ROM-кода пропущено: " + RomText(rom);
@@ -175,7 +177,9 @@ void BusScanner::OpenAndEnumerate(std::int16_t& result) {
   // The table has kSlotCount slots: a longer bus gives its first devices in
   // search order, and the rest are only counted.
   if (first.romRead > 0) {
-    for (;;) {
+    // Bounded all the same: a driver or a line that never ends its search
+    // must not hold the poll for ever.
+    for (int passes = 1; passes < kMaxSearchSteps; ++passes) {
       pump_.ProcessMessages();
       const Pass next = Search(false);
       if (next.end) break;
@@ -205,14 +209,17 @@ BusScanner::Pass BusScanner::Search(bool first) {
 }
 
 void BusScanner::Keep(const Pass& pass, Tally& tally) {
-  const RomCode code = CodeOf(bus_.ROM);
   if (!pass.crcGood) {
     // A code that stays damaged is no device of this bus: skipped, and the
     // search goes on past it.
+    const RomCode code = CodeOf(bus_.ROM);
     if (reportedBad_.size() >= kMaxReportedBad) reportedBad_.clear();
     if (reportedBad_.insert(code).second) dialogs_.ShowNotice(BadCodeNotice(code));
     return;
   }
+  // A pass misled by noise can end on a device found already: it is one
+  // device, not two.
+  const RomCode code = CodeOf(bus_.ROM);
   const auto begin = catalog_.Asens.begin();
   if (std::any_of(begin, begin + tally.registered,
                   [&code](const CurrentSens& sens) { return sens.Rom() == code; })) {

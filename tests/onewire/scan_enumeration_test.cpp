@@ -145,6 +145,20 @@ TEST_F(ScanEnumeration, MoreThanTheTableRegistersTheFirstHundredAndNamesTheRest)
             "Найдено устройств: 101, в таблицу вошли первые 100; не показано устройств: 1.");
 }
 
+// A driver whose search never ends, on one device found over and over:
+// the scan ends all the same, with that device once.
+TEST_F(ScanEnumeration, ASearchThatNeverEndsIsCutShort) {
+  const RomCode rom = AddDevice(0x28, 1);
+  rec_.SetHook([](const std::string& op, int, std::int32_t* result) {
+    if (op != "TMNext") return false;
+    *result = 1;
+    return true;
+  });
+  ASSERT_EQ(scanner_.ScanBus(), 1);
+  EXPECT_EQ(Slots(), std::vector<RomCode>{rom});
+  EXPECT_EQ(Calls("TMNext").size(), 999U);
+}
+
 // A code whose CRC-8 is wrong is no device: each search pass that ends on
 // it is repeated, and a code that stays bad is skipped once reported.
 struct BadCrcCase {
