@@ -96,6 +96,10 @@ void MeasurementCycle::ResetLists() {
     list->Clear();
     list->SetText("");
   }
+  ClearValues();
+}
+
+void MeasurementCycle::ClearValues() {
   for (core::TextControl* label : {&c_.lblTvalue, &c_.lblHvalue, &c_.lblValT28e17, &c_.lblValH28e17,
                                    &c_.lblValP28e17, &c_.lblValPTds28e17}) {
     label->SetText(kNoValue);

@@ -51,6 +51,8 @@ class MeasurementCycle {
                    const core::LocaleSeparators& separators);
 
   void RefreshMeasurements(bool rebuild);
+  // Every value label back to "--,--": nothing shown is current.
+  void ClearValues();
 
   // Slot index of a list item's device, or -1.
   int FindThermometerSlot(std::int16_t position) const;

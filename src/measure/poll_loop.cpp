@@ -83,7 +83,13 @@ void PollLoop::Poll() {
     ++goodScans_;
     c_.shpindik.SetColor(core::kLime);
     try {
-      steps_.RefreshMeasurements(steps_.flgRedravAll());
+      if (steps_.flgBusSilent()) {
+        steps_.ClearValues();
+      } else {
+        const bool rebuild = steps_.flgRedravAll() || redrawPending_;
+        redrawPending_ = false;
+        steps_.RefreshMeasurements(rebuild);
+      }
     } catch (...) {
       dialogs_.ShowNotice(ExceptionText(std::current_exception()));
     }
@@ -94,10 +100,15 @@ void PollLoop::Poll() {
   RunPendingRescan();
 }
 
+void PollLoop::Rescan() {
+  steps_.ScanBus();
+  if (steps_.flgRedravAll()) redrawPending_ = true;
+}
+
 void PollLoop::RunPendingRescan() {
   while (rescanPending_ && flagExit_ == kRunning) {
     rescanPending_ = false;
-    steps_.ScanBus();
+    Rescan();
   }
   rescanPending_ = false;
 }
@@ -109,7 +120,7 @@ void PollLoop::RescanRequested() {
   }
   if (flagExit_ != kRunning) return;
   BusyScope busy(busy_);
-  steps_.ScanBus();
+  Rescan();
   RunPendingRescan();  // a second Ctrl+F1 pressed during this scan
 }
 

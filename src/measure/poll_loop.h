@@ -20,6 +20,10 @@ struct PollSteps {
   std::function<bool()> flgRedravAll;
   std::function<void(bool rebuild)> RefreshMeasurements;
   std::function<void()> CloseDriver;  // TMClose of the session
+  // The scan reached the adapter but found no device: nothing is read and
+  // the values shown are withdrawn.
+  std::function<bool()> flgBusSilent;
+  std::function<void()> ClearValues;
 };
 
 struct PollControls {
@@ -65,6 +69,7 @@ class PollLoop {
 
  private:
   void Poll();
+  void Rescan();
   void RunPendingRescan();
 
   TksTimer& tmrg_;
@@ -78,6 +83,9 @@ class PollLoop {
   bool timerCheckEnabled_ = true;
   bool busy_ = false;
   bool rescanPending_ = false;
+  // A rescan between polls changed the device count: the next cycle
+  // rebuilds the lists although its own scan sees no change.
+  bool redrawPending_ = false;
   std::uint64_t polls_ = 0;
   std::uint64_t goodScans_ = 0;
 };

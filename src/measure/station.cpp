@@ -30,7 +30,8 @@ struct Station::Units {
             tmrg,
             PollSteps{[this] { return scanner.ScanBus(); }, [this] { return scanner.flgRedravAll; },
                       [this](bool rebuild) { cycle.RefreshMeasurements(rebuild); },
-                      [this] { session.tmex.TMClose(session.SHandle); }},
+                      [this] { session.tmex.TMClose(session.SHandle); },
+                      [this] { return scanner.flgBusSilent; }, [this] { cycle.ClearValues(); }},
             c.poll, p.clock, p.dialogs, settings, lastTimeConvert, flagExit),
         dialogs(p.dialogs) {
     scanner.SetRefreshMeasurements([this](bool rebuild) { cycle.RefreshMeasurements(rebuild); });

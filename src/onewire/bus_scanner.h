@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 
 #include "core/clock.h"
 #include "core/controls.h"
@@ -38,8 +39,10 @@ class BusScanner {
   // Start-up: both lists emptied and filled, neither with a selection.
   void FillPortAndAdapterLists();
 
-  // 1 when the adapter answered (with or without devices) or the driver gave
-  // neither a session nor an error; 0 on failure, reported in stat1.
+  // 1 when the adapter answered (with or without devices); 0 on failure,
+  // reported in stat1. A session start that gives no handle is a failure.
+  // Codes with a bad CRC are not registered; the devices beyond the table
+  // are counted and named once in a notice.
   // Not re-entrant: it lets the window process messages between devices, and
   // the caller must keep a second scan or any other bus work from starting
   // then.
@@ -57,15 +60,35 @@ class BusScanner {
   std::int16_t FoundDev = 0;
   std::int16_t OldFoundDev = 0;
   bool flgRedravAll = false;
+  // The last scan reached the adapter but the search found no device: the
+  // slots are kept, yet nothing on them answered now.
+  bool flgBusSilent = false;
 
  private:
   enum class PortChoice { kFound, kNone };
+  // What one search step left in the ROM buffer.
+  struct Pass {
+    bool end = false;          // no further device
+    bool crcGood = false;      // the code's CRC-8 holds
+    std::int16_t romRead = 0;  // TMRom's result
+  };
+  // Devices of one enumeration.
+  struct Tally {
+    std::int16_t registered = 0;
+    int leftOut = 0;  // good codes beyond the table
+  };
 
   PortChoice ChoosePort();
   // Steps after the port choice; writes 0 into result on a failure.
   void OpenAndEnumerate(std::int16_t& result);
-  // Counts and the deadline after a complete enumeration of `count` devices.
-  void FinishEnumeration(std::int16_t count);
+  // TMFirst or TMNext with TMRom; a code with a bad CRC is searched again
+  // from the same state, a bounded number of times.
+  Pass Search(bool first);
+  // Registers the code in the ROM buffer unless it is damaged, already
+  // registered in this enumeration or beyond the table.
+  void Keep(const Pass& pass, Tally& tally);
+  // Counts and the deadline after a complete enumeration.
+  void FinishEnumeration(const Tally& tally);
   void EndOpenSession();
   void Fail(const char* status, bool redraw);
 
@@ -78,6 +101,10 @@ class BusScanner {
   const core::StartupSettings& settings_;
   core::DateTime& lastTimeConvert_;
   std::function<void(bool)> refresh_;
+  StateBuffer savedState_{};
+  // Damaged codes already reported, so that each is reported once.
+  std::set<RomCode> reportedBad_;
+  int leftOutReported_ = 0;
 };
 
 }  // namespace orvel::onewire

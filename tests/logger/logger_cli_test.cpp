@@ -149,8 +149,9 @@ TEST(LoggerCli, BadBusFileNamesFilePlaceAndProblem) {
                          ": /devices/0/family: expected two hexadecimal digits\n");
 }
 
-// A bus longer than the device table: the first 100 in search order.
-TEST(LoggerCli, ABusOfHundredTwentyGivesFoundHundred) {
+// A bus longer than the device table: the first 100 in search order, and
+// a word on standard error about the rest.
+TEST(LoggerCli, ABusOfHundredTwentyGivesFoundHundredAndNamesTheRest) {
   const fs::path file =
       fs::temp_directory_path() / ("orvel-120-bus-" + std::to_string(::getpid()) + ".json");
   {
@@ -166,6 +167,8 @@ TEST(LoggerCli, ABusOfHundredTwentyGivesFoundHundred) {
   const LoggerRun run = RunLogger({"--bus", file.string(), "--scan"});
   fs::remove(file);
   EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err,
+            "Найдено устройств: 120, в таблицу вошли первые 100; не показано устройств: 20.\n");
   std::istringstream lines(run.out);
   std::string line;
   std::vector<std::string> all;

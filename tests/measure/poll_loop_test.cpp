@@ -67,19 +67,28 @@ class PollLoopTest : public ::testing::Test {
   std::int16_t flagExit = kRunning;
   std::vector<std::string> events;
   std::int16_t scanResult = 1;
+  // What each scan reports, in turn; the last stays.
+  std::deque<bool> countChanged{false};
+  bool silent = false;
+  bool redraw = false;
+  std::vector<bool> rebuilds;
   std::function<void()> duringRefresh;
   std::vector<std::string> countdown;
   PollLoop poll{tmrg,
                 PollSteps{[this]() -> std::int16_t {
                             events.push_back("scan");
+                            redraw = countChanged.front();
+                            if (countChanged.size() > 1) countChanged.pop_front();
                             return scanResult;
                           },
-                          [] { return false; },
-                          [this](bool) {
+                          [this] { return redraw; },
+                          [this](bool rebuild) {
                             events.push_back("refresh");
+                            rebuilds.push_back(rebuild);
                             if (duringRefresh) duringRefresh();
                           },
-                          [this] { events.push_back("close"); }},
+                          [this] { events.push_back("close"); }, [this] { return silent; },
+                          [this] { events.push_back("clear"); }},
                 PollControls{shpindik, shpTimer, lblBackTimer},
                 clock,
                 dialogs,
@@ -194,6 +203,50 @@ TEST_F(PollLoopTest, RescanWhileIdleRunsAtOnceAndNotAfterClose) {
   poll.FormCloseQuery();
   poll.RescanRequested();
   EXPECT_THAT(events, ElementsAre("scan"));
+}
+
+// Ctrl+F1 between polls, or during one, sees a new device count; its own
+// scan takes the change, so the poll after it must still rebuild.
+TEST_F(PollLoopTest, ARescanThatSawANewCountRebuildsAtTheNextPoll) {
+  struct Case {
+    const char* name;
+    bool duringAPoll;
+  };
+  for (const Case& c : {Case{"idle", false}, Case{"during a poll", true}}) {
+    settings.LogInterval = 0;
+    events.clear();
+    rebuilds.clear();
+    countChanged = {false, true, false};  // the poll, the rescan, the poll after
+    if (c.duringAPoll) {
+      duringRefresh = [this] {
+        duringRefresh = nullptr;
+        poll.RescanRequested();
+      };
+      poll.tmrgTimer();
+    } else {
+      poll.tmrgTimer();
+      poll.RescanRequested();
+    }
+    poll.tmrgTimer();
+    poll.tmrgTimer();
+    EXPECT_EQ(Count("scan"), 4) << c.name;
+    EXPECT_THAT(rebuilds, ElementsAre(false, true, false)) << c.name;
+  }
+}
+
+TEST_F(PollLoopTest, ASilentBusClearsTheValuesAndReadsNothing) {
+  settings.LogInterval = 0;
+  silent = true;
+  poll.tmrgTimer();
+  EXPECT_THAT(events, ElementsAre("scan", "clear", "end"));
+  EXPECT_EQ(shpindik.GetColor(), core::kLime);
+  // A change of count seen meanwhile waits for a bus that answers.
+  countChanged = {true, false};
+  poll.RescanRequested();
+  poll.tmrgTimer();
+  silent = false;
+  poll.tmrgTimer();
+  EXPECT_THAT(rebuilds, ElementsAre(true));
 }
 
 TEST_F(PollLoopTest, IndicatorShowsWhetherThePollTimerRuns) {

@@ -258,5 +258,80 @@ TEST_F(StationSimTest, RescanAskedDuringAPollRunsAfterIt) {
   EXPECT_THAT(order, ::testing::ElementsAre("scan", "sleep", "scan"));
 }
 
+// A device plugged in and found by Ctrl+F1 is listed, read and journalled
+// by the next poll, although that poll's own scan sees no new count.
+TEST_F(StationSimTest, ADeviceFoundByARescanIsServedByTheNextPoll) {
+  RunPolls(1);
+  ASSERT_EQ(cmb1820.Count(), 2);
+  for (auto& d : sim::ParseBusFile(R"({ "devices": [
+        { "family": "28", "serial": "0000012A3B50", "temperature": 30.25 } ] })",
+                                   "new")
+                     .devices) {
+    driver.bus().Add(std::move(d));
+  }
+  const std::string added = RomOf(0x28, 0x12A3B50);
+  station.RescanRequested();
+  ASSERT_EQ(station.scanner().FoundDev, 6);
+  RunPolls(2);
+  std::vector<std::string> listed;
+  for (int i = 0; i < cmb1820.Count(); ++i) listed.push_back(ItemRomText(cmb1820.Item(i)));
+  EXPECT_THAT(listed, ::testing::Contains(added));
+  const auto lines = Lines(File("t_", added));
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].second, 30.25);
+  EXPECT_EQ(PollOf(lines[0].first), 1u);
+}
+
+// The adapter answers but no device does: the lists stay, the values shown
+// are withdrawn, and nothing is read or journalled.
+TEST_F(StationSimTest, ASilentBusShowsNoValuesAndReadsNothing) {
+  RunPolls(1);
+  ASSERT_NE(lblTvalue.Text(), "--,--");
+  ASSERT_NE(lblValT28e17.Text(), "--,--");
+  std::size_t journalled = 0;
+  for (const auto& [path, text] : files.files) journalled += Lines(text).size();
+  for (const std::string& rom :
+       {RomOf(0x28, 0x12A3B4C), RomOf(0x28, 0x12A3B4D), RomOf(0x26, 0xA1B2C3),
+        RomOf(0x19, 0x1D2E3F), RomOf(0x19, 0x1D2E40)}) {
+    ASSERT_TRUE(driver.bus().Remove(*onewire::ParseRomText(rom)));
+  }
+  tmex.Clear();
+  RunPolls(2);
+  EXPECT_EQ(stat1.Text(), "Адаптер найден");
+  EXPECT_EQ(shpindik.GetColor(), core::kLime);
+  for (const core::MemoryText* label :
+       {&lblTvalue, &lblHvalue, &lblValT28e17, &lblValH28e17, &lblValP28e17, &lblValPTds28e17}) {
+    EXPECT_EQ(label->Text(), "--,--");
+  }
+  EXPECT_EQ(cmb1820.Count(), 2);
+  EXPECT_EQ(cmbds28e17.Count(), 2);
+  for (const auto& call : tmex.calls()) {
+    EXPECT_TRUE(call.rfind("TMStrongAccess", 0) != 0 && call.rfind("TMTouchByte", 0) != 0)
+        << "bus traffic to a silent bus: " << call;
+  }
+  std::size_t after = 0;
+  for (const auto& [path, text] : files.files) after += Lines(text).size();
+  EXPECT_EQ(after, journalled);
+}
+
+// A session start without a handle is no scan: red, and the adapter status.
+TEST_F(StationSimTest, ASessionStartWithoutAHandleFailsThePoll) {
+  RunPolls(1);
+  ASSERT_EQ(shpindik.GetColor(), core::kLime);
+  tmex.SetHook([](const std::string& op, int, std::int32_t* result) {
+    if (op != "TMExtendedStartSession") return false;
+    *result = 0;
+    return true;
+  });
+  tmex.Clear();
+  RunPolls(2);
+  EXPECT_EQ(stat1.Text(), " Проверьте подключение адаптера 1Wire!!!");
+  EXPECT_EQ(shpindik.GetColor(), core::kRed);
+  EXPECT_EQ(station.scanner().FoundDev, 0);
+  for (const auto& call : tmex.calls()) {
+    EXPECT_EQ(call.rfind("TMStrongAccess", 0), std::string::npos) << call;
+  }
+}
+
 }  // namespace
 }  // namespace orvel::measure

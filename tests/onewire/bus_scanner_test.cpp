@@ -113,6 +113,7 @@ struct FailureCase {
   const char* status;   // stat1 afterwards
   bool counts_cleared;  // FoundDev and OldFoundDev back to 0
   bool redraw;          // flgRedravAll
+  bool silent;          // flgBusSilent: the adapter answered, no device did
 };
 // A case prints as its name, in test listings and failures alike.
 void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
@@ -141,6 +142,7 @@ TEST_P(ScanFailures, ReportThroughStatusAndResult) {
   EXPECT_EQ(scanner_.FoundDev, c.counts_cleared ? 0 : 2);
   EXPECT_EQ(scanner_.OldFoundDev, c.counts_cleared ? 0 : 2);
   EXPECT_EQ(scanner_.flgRedravAll, c.redraw);
+  EXPECT_EQ(scanner_.flgBusSilent, c.silent);
   EXPECT_EQ(lastTimeConvert_, 123.0);
   if (!c.counts_cleared) {
     EXPECT_EQ(Slots(), slots_before);
@@ -152,16 +154,20 @@ INSTANTIATE_TEST_SUITE_P(
     Branches, ScanFailures,
     testing::Values(
         FailureCase{"SessionStartError", "TMExtendedStartSession", -1, 0,
-                    "Ошибка настройки драйвера порта!!!", true, false},
-        FailureCase{"NoSessionNoError", "TMExtendedStartSession", 0, 1, nullptr, false, false},
+                    "Ошибка настройки драйвера порта!!!", true, false, false},
+        // No handle: nothing was scanned, so it fails as an adapter that
+        // does not answer rather than pass the old slots off as current.
+        FailureCase{"NoSessionNoError", "TMExtendedStartSession", 0, 0,
+                    " Проверьте подключение адаптера 1Wire!!!", true, true, false},
         FailureCase{"SetupZero", "TMSetup", 0, 0, " Проверьте подключение адаптера 1Wire!!!", true,
-                    true},
+                    true, false},
         FailureCase{"SetupThree", "TMSetup", 3, 0, " Проверьте подключение адаптера 1Wire!!!", true,
-                    true},
+                    true, false},
         FailureCase{"SetupNegative", "TMSetup", -200, 0, " Проверьте подключение адаптера 1Wire!!!",
-                    true, true},
-        FailureCase{"FirstNotExactlyOne", "TMFirst", 2, 1, "Адаптер найден", false, false},
-        FailureCase{"FirstError", "TMFirst", -12, 1, "Адаптер найден", false, false}),
+                    true, true, false},
+        FailureCase{"FirstNotExactlyOne", "TMFirst", 2, 1, "Адаптер найден", false, false, true},
+        FailureCase{"FirstError", "TMFirst", -12, 1, "Адаптер найден", false, false, true},
+        FailureCase{"FirstZero", "TMFirst", 0, 1, "Адаптер найден", false, false, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A search that fails after a good scan keeps the slots, yet the cycle that

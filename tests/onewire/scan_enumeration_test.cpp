@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "core/date_time.h"
 #include "onewire/scan_fixture.h"
 #include "onewire/sim/bus_file.h"
@@ -23,7 +25,13 @@ TEST_F(ScanEnumeration, EmptyBusFindsTheAdapterAndKeepsTheCounts) {
   EXPECT_EQ(scanner_.FoundDev, 3);
   EXPECT_EQ(scanner_.OldFoundDev, 3);
   EXPECT_FALSE(scanner_.flgRedravAll);
+  EXPECT_TRUE(scanner_.flgBusSilent);
   EXPECT_EQ(lastTimeConvert_, 77.0);
+
+  AddDevice(0x28, 1);
+  EXPECT_EQ(scanner_.ScanBus(), 1);
+  EXPECT_FALSE(scanner_.flgBusSilent);
+  EXPECT_EQ(scanner_.FoundDev, 1);
 }
 
 TEST_F(ScanEnumeration, AFourthDeviceRebuildsTheListsAndLeavesThePollDeadline) {
@@ -100,19 +108,115 @@ TEST_F(ScanEnumeration, LongPrefixesAreFoundOnceEachInSearchOrder) {
   EXPECT_EQ(Slots(), InSearchOrder(roms));
 }
 
-TEST_F(ScanEnumeration, MoreThanTheTableRegistersTheFirstHundredAndStops) {
+TEST_F(ScanEnumeration, MoreThanTheTableRegistersTheFirstHundredAndNamesTheRest) {
   std::vector<RomCode> roms;
   for (std::uint64_t i = 0; i < 120; ++i) roms.push_back(AddDevice(0x28, 0x1000 + i * 7919));
+  const auto ordered = InSearchOrder(roms);
   ASSERT_EQ(scanner_.ScanBus(), 1);
   EXPECT_EQ(scanner_.FoundDev, 100);
   EXPECT_EQ(scanner_.OldFoundDev, 100);
-  auto expected = InSearchOrder(roms);
-  expected.resize(100);
-  EXPECT_EQ(Slots(), expected);
-  EXPECT_EQ(Calls("TMNext").size(), 99U);  // no search for a device with no slot
-  // The same bus again: no change of count.
+  EXPECT_EQ(Slots(), std::vector<RomCode>(ordered.begin(), ordered.begin() + 100));
+  EXPECT_EQ(Calls("TMNext").size(), 120U);  // the rest are counted, up to the end of the search
+  const std::vector<std::string> first{
+      "Найдено устройств: 120, в таблицу вошли первые 100; не показано устройств: 20."};
+  EXPECT_EQ(dialogs_.Notices(), first);
+
+  // The same bus again: no change of count, and no second notice.
   EXPECT_EQ(scanner_.ScanBus(), 1);
   EXPECT_FALSE(scanner_.flgRedravAll);
+  EXPECT_EQ(dialogs_.Notices(), first);
+
+  // Five of those beyond the table leave: a new number is a new notice.
+  for (std::size_t i = 115; i < 120; ++i) ASSERT_TRUE(driver_.bus().Remove(ordered[i]));
+  EXPECT_EQ(scanner_.ScanBus(), 1);
+  EXPECT_EQ(scanner_.FoundDev, 100);
+  ASSERT_EQ(dialogs_.Notices().size(), 2U);
+  EXPECT_EQ(dialogs_.Notices().back(),
+            "Найдено устройств: 115, в таблицу вошли первые 100; не показано устройств: 15.");
+
+  // Down to the table's size, then over it again: told again.
+  for (std::size_t i = 100; i < 115; ++i) ASSERT_TRUE(driver_.bus().Remove(ordered[i]));
+  EXPECT_EQ(scanner_.ScanBus(), 1);
+  EXPECT_EQ(dialogs_.Notices().size(), 2U);
+  AddDevice(0x28, 0x1000 + 500 * 7919);
+  EXPECT_EQ(scanner_.ScanBus(), 1);
+  ASSERT_EQ(dialogs_.Notices().size(), 3U);
+  EXPECT_EQ(dialogs_.Notices().back(),
+            "Найдено устройств: 101, в таблицу вошли первые 100; не показано устройств: 1.");
+}
+
+// A driver whose search never ends, on one device found over and over:
+// the scan ends all the same, with that device once.
+TEST_F(ScanEnumeration, ASearchThatNeverEndsIsCutShort) {
+  const RomCode rom = AddDevice(0x28, 1);
+  rec_.SetHook([](const std::string& op, int, std::int32_t* result) {
+    if (op != "TMNext") return false;
+    *result = 1;
+    return true;
+  });
+  ASSERT_EQ(scanner_.ScanBus(), 1);
+  EXPECT_EQ(Slots(), std::vector<RomCode>{rom});
+  EXPECT_EQ(Calls("TMNext").size(), 999U);
+}
+
+// A code whose CRC-8 is wrong is no device: each search pass that ends on
+// it is repeated, and a code that stays bad is skipped once reported.
+struct BadCrcCase {
+  const char* name;
+  std::vector<std::uint64_t> good;  // serials of family 0x28 devices
+  std::uint64_t bad;                // serial of the device with a damaged CRC
+};
+void PrintTo(const BadCrcCase& c, std::ostream* os) { *os << c.name; }
+
+class BadCrcDevice : public ScanFixture, public testing::WithParamInterface<BadCrcCase> {};
+
+TEST_P(BadCrcDevice, IsSkippedAndTheRestOfTheBusRegistered) {
+  const auto& c = GetParam();
+  std::vector<RomCode> good;
+  for (std::uint64_t serial : c.good) good.push_back(AddDevice(0x28, serial));
+  RomCode bad = MakeRom(0x28, c.bad);
+  bad[7] ^= 0x5A;
+  driver_.bus().Add(std::make_unique<sim::RomOnlyDevice>(bad, sim::Faults{}));
+  const std::vector<std::string> notice{
+      "Устройство с неверной контрольной суммой ROM-кода пропущено: " + RomText(bad)};
+
+  for (int scan = 0; scan < 2; ++scan) {
+    rec_.Clear();
+    ASSERT_EQ(scanner_.ScanBus(), 1);
+    EXPECT_EQ(Slots(), InSearchOrder(good));
+    EXPECT_EQ(scanner_.flgBusSilent, false);
+    EXPECT_EQ(dialogs_.Notices(), notice);  // once, not at every scan
+    // Every device's pass plus three repeats of the bad one's, and the
+    // pass that ends the search.
+    EXPECT_EQ(Calls("TMFirst").size() + Calls("TMNext").size(), good.size() + 4 + 1);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, BadCrcDevice,
+                         testing::Values(BadCrcCase{"Alone", {}, 5},
+                                         BadCrcCase{"FirstInSearchOrder", {1, 3}, 0},
+                                         BadCrcCase{"AmongGood", {1, 2, 3, 7}, 5},
+                                         BadCrcCase{"LastInSearchOrder", {0, 2}, 0xFFFFFFFFFFFF}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The bus file's own way to put a damaged code on the bus.
+TEST_F(ScanEnumeration, ABusFileRomWithABadCrcIsNotListed) {
+  const std::string text = R"({ "devices": [
+      { "family": "28", "serial": "000000000001" },
+      { "rom": "0000000000000020" },
+      { "rom": "5666554433221128" } ] })";
+  sim::SimulatedDriver driver(clock_, sim::ParseBusFile(text, "bad-crc.json"));
+  BusSession bus(driver.tmex());
+  DeviceCatalog catalog(bus, stat1_);
+  BusScanner scanner(bus, catalog, {stat1_, cbbPort_, cbAdapter_}, dialogs_, pump_, clock_,
+                     settings_, lastTimeConvert_);
+  ASSERT_EQ(scanner.ScanBus(), 1);
+  ASSERT_EQ(scanner.FoundDev, 2);
+  std::set<std::string> listed{catalog.Asens[0].ROMS, catalog.Asens[1].ROMS};
+  EXPECT_EQ(listed, (std::set<std::string>{RomText(MakeRom(0x28, 1)), "5666554433221128"}));
+  EXPECT_EQ(dialogs_.Notices(),
+            std::vector<std::string>{
+                "Устройство с неверной контрольной суммой ROM-кода пропущено: 0000000000000020"});
 }
 
 struct LeaveCase {
