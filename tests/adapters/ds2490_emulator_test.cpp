@@ -130,8 +130,8 @@ class Ds2490Emulator : public testing::Test {
   void SetUp() override {
     if (!fs::exists(kEmulators / "ds2490" / "ds2490_emu.py") ||
         !fs::exists(kShimLibDir / "libusb-1.0.so.0")) {
-      GTEST_SKIP() << "the DS2490 emulator is not here (../shared/emulators beside the source "
-                      "tree, its libusb stand-in built at configure time): not run";
+      GTEST_SKIP() << "skipped: no DS2490 emulator (../shared/emulators beside the source "
+                      "tree, with its libusb stand-in built)";
     }
     dir_ =
         fs::temp_directory_path() / ("orvel-ds2490-emu-" + std::to_string(::getpid()) + "-" +
