@@ -45,7 +45,8 @@ class OneWireMaster {
   // accelerator does it in one go.
   struct SearchPathResult {
     RomCode rom;              // the path taken, bit i of the code at step i
-    std::uint64_t conflicts;  // bit i set: both values were present at step i
+    std::uint64_t conflicts;  // bit i set: both values were present at step i (may
+                              // be empty when every conflict took 1)
     bool complete;            // false: no device answered some step
   };
   virtual std::optional<SearchPathResult> SearchPath(const RomCode& choices);

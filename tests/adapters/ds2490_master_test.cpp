@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -113,6 +115,17 @@ TEST_F(Ds2490Test, BlockIoIsOneCommand) {
   EXPECT_EQ(*read, (std::vector<std::uint8_t>{0xCC, 0xFF, 0x00}));
 }
 
+// Where every conflict took 1 the pass found the last device: the adapter
+// sends its code alone, without the conflict map.
+bool LastOfTheSearch(const OneWireMaster::SearchPathResult& path) {
+  for (int i = 0; i < 64; ++i) {
+    if ((path.conflicts >> i & 1) && !(path.rom[static_cast<std::size_t>(i / 8)] >> (i % 8) & 1)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 TEST_F(Ds2490Test, SearchCommandMatchesPlainSearchSteps) {
   core::VirtualClock clock;
   sim::SimBus plain(clock);
@@ -120,7 +133,8 @@ TEST_F(Ds2490Test, SearchCommandMatchesPlainSearchSteps) {
   ASSERT_TRUE(master_->Setup());
   const std::vector<RomCode> choices = {
       RomCode{}, RomCode{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
-      MakeRom(0x19, 0x0000001D2E40), MakeRom(0x26, 0x000000A1B2C3)};
+      MakeRom(0x19, 0x0000001D2E40), MakeRom(0x26, 0x000000A1B2C3), MakeRom(0x19, 0x0000001D2E3F)};
+  int last = 0;
   for (const auto& c : choices) {
     Controls();
     const auto fast = master_->SearchPath(c);
@@ -128,14 +142,67 @@ TEST_F(Ds2490Test, SearchCommandMatchesPlainSearchSteps) {
     const auto slow = plain.SearchPath(c);
     ASSERT_TRUE(fast && slow);
     EXPECT_EQ(fast->rom, slow->rom);
-    EXPECT_EQ(fast->conflicts, slow->conflicts);
     EXPECT_TRUE(fast->complete);
+    if (LastOfTheSearch(*slow)) {
+      ++last;
+      EXPECT_EQ(fast->conflicts, 0U);
+    } else {
+      EXPECT_EQ(fast->conflicts, slow->conflicts);
+    }
   }
+  EXPECT_EQ(last, 2);  // all ones, and the last device's own code
   usb_.SetShorted(true);
   const auto shorted = master_->SearchPath(RomCode{});
   ASSERT_TRUE(shorted);
   EXPECT_FALSE(shorted->complete);
   EXPECT_EQ(master_->last_error(), LinkError::kShorted);
+}
+
+// The search command's reply as the adapter sends it: the code, and the
+// eight discrepancy bytes only while another device follows.
+TEST_F(Ds2490Test, SearchReplyCarriesTheDiscrepancyBytesOnlyWhileDevicesRemain) {
+  struct Case {
+    RomCode start;
+    std::vector<std::uint8_t> reply;
+  };
+  const std::vector<Case> cases = {
+      // First in order, the DS18S20: the conflicts at bits 0, 1 and 3 took 0.
+      {RomCode{}, {0x10, 0xC4, 0xB3, 0xA2, 0x01, 0x08, 0x00, 0xCA, 0x0B, 0, 0, 0, 0, 0, 0, 0}},
+      // Every conflict taking 1: the last device, its code alone.
+      {RomCode{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
+       {0x19, 0x3F, 0x2E, 0x1D, 0x00, 0x00, 0x00, 0x01}},
+  };
+  for (const auto& c : cases) {
+    ASSERT_EQ(usb_.BulkOut(c.start.data(), 8), 8);
+    ASSERT_TRUE(usb_.Control(ds2490::kCommCmd, 0x49FD, 0x01F0));
+    std::vector<std::uint8_t> in(32);
+    in.resize(static_cast<std::size_t>(std::max(usb_.BulkIn(in.data(), 32), 0)));
+    EXPECT_EQ(in, c.reply);
+  }
+}
+
+// The last device in search order is found, and a directed search at it
+// (the readers' check before reading) answers.
+TEST_F(Ds2490Test, LastDeviceIsFoundAndAnswersTheDirectedSearch) {
+  TmexOverMaster tmex([this](std::int16_t, std::int16_t, std::int32_t*) { return master_; },
+                      DefaultPort{1, 6}, "test");
+  const std::int32_t h = tmex.TMExtendedStartSession(1, 6, nullptr);
+  ASSERT_GT(h, 0);
+  ASSERT_EQ(tmex.TMSetup(h), 1);
+  StateBuffer state{};
+  std::vector<std::array<std::int16_t, 8>> found;
+  for (auto more = tmex.TMFirst(h, state.data()); more == 1; more = tmex.TMNext(h, state.data())) {
+    std::array<std::int16_t, 8> rom{};
+    ASSERT_EQ(tmex.TMRom(h, state.data(), rom.data()), 1);
+    found.push_back(rom);
+  }
+  ASSERT_EQ(found.size(), 7U);
+  EXPECT_EQ(found.back()[0], 0x19);
+  EXPECT_EQ(found.back()[1], 0x3F);
+  for (auto rom : found) {
+    ASSERT_EQ(tmex.TMRom(h, state.data(), rom.data()), 1);
+    EXPECT_EQ(tmex.TMStrongAccess(h, state.data()), 1) << std::hex << rom[0] << " " << rom[1];
+  }
 }
 
 TEST_F(Ds2490Test, ScanAndEveryReaderGiveWhatTheSimulatedDriverGives) {

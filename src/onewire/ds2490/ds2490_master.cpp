@@ -193,16 +193,19 @@ std::optional<OneWireMaster::SearchPathResult> Ds2490Master::SearchPath(const Ro
   SearchPathResult result{{}, 0, false};
   if (HasResult(d::kResultShort)) last_error_ = LinkError::kShorted;
   if (HasResult(d::kResultNoPresence | d::kResultShort)) return result;
+  // The code found, then the conflict map only while a branch that took 0
+  // remains: the last device of a search comes alone. Nothing at all: no
+  // device answered to the end.
   std::array<std::uint8_t, 16> in{};
   const int n = usb_->BulkIn(in.data(), static_cast<int>(in.size()));
   if (n < 0) {
     Drop("DS2490 adapter " + name_ + " unplugged");
     return std::nullopt;
   }
-  if (n != 16) return result;  // nobody answered to the end
+  if (n != 8 && n != 16) return result;
   for (std::size_t i = 0; i < 8; ++i) {
     result.rom[i] = in[i];
-    result.conflicts |= std::uint64_t{in[8 + i]} << (8 * i);
+    if (n == 16) result.conflicts |= std::uint64_t{in[8 + i]} << (8 * i);
   }
   result.complete = true;
   return result;

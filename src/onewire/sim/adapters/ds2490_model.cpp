@@ -62,7 +62,7 @@ void Ds2490Model::Communicate(std::uint16_t value, std::uint16_t index) {
       if (pullup_enabled_) bus_.SetStrongPullupNow();
       break;
     case d::kCommSearchAccess:
-      Search();
+      Search(value);
       break;
     default:
       break;
@@ -70,7 +70,7 @@ void Ds2490Model::Communicate(std::uint16_t value, std::uint16_t index) {
   if (spu) bus_.SetStrongPullupNow();
 }
 
-void Ds2490Model::Search() {
+void Ds2490Model::Search(std::uint16_t value) {
   onewire::RomCode path{};
   for (std::size_t i = 0; i < 8 && !ep2_.empty(); ++i) {
     path[i] = ep2_.front();
@@ -88,6 +88,7 @@ void Ds2490Model::Search() {
   bus_.TouchByte(0xF0);
   onewire::RomCode rom{};
   onewire::RomCode conflicts{};
+  bool more = false;  // a conflict where 0 was taken: another device follows
   for (int n = 0; n < 64; ++n) {
     const auto byte = static_cast<std::size_t>(n / 8);
     const auto mask = static_cast<std::uint8_t>(1U << (n % 8));
@@ -97,6 +98,7 @@ void Ds2490Model::Search() {
     if (a == 0 && b == 0) {
       dir = (path[byte] & mask) ? 1 : 0;
       conflicts[byte] = static_cast<std::uint8_t>(conflicts[byte] | mask);
+      more = more || dir == 0;
     } else if (a != b) {
       dir = a;
     } else {
@@ -106,8 +108,12 @@ void Ds2490Model::Search() {
     bus_.TouchBit(dir);
     if (dir) rom[byte] = static_cast<std::uint8_t>(rom[byte] | mask);
   }
+  // With a limit of one device, the discrepancy bytes follow the code only
+  // when more devices remain; the last one comes alone.
   ep3_.insert(ep3_.end(), rom.begin(), rom.end());
-  ep3_.insert(ep3_.end(), conflicts.begin(), conflicts.end());
+  if (more && (value & d::kFlagReturnDiscrepancy)) {
+    ep3_.insert(ep3_.end(), conflicts.begin(), conflicts.end());
+  }
 }
 
 int Ds2490Model::BulkOut(const std::uint8_t* data, int length) {

@@ -41,7 +41,7 @@ class Ds2490Model final : public onewire::UsbTransport {
 
  private:
   void Communicate(std::uint16_t value, std::uint16_t index);
-  void Search();
+  void Search(std::uint16_t value);
 
   SimBus& bus_;
   bool unplugged_ = false;
