@@ -1,16 +1,26 @@
-// Serial traffic and modelled time of one reading of each kind through a
-// DS2480B at 9600 baud: bytes each way, the time they take on the line
-// (10 bits a byte), the 1-Wire time and the waits of the reader. Runs in
-// virtual time against the adapter model, so the figures are exact.
+// Serial traffic and modelled time through a DS2480B: one reading of each
+// kind at 9600 baud (bytes each way, the time they take on the line at 10
+// bits a byte, the 1-Wire time and the waits of the reader), and whole polls
+// of small buses at both line speeds, next to the least a poll can take.
+// Runs in virtual time against the adapter model, so the figures are exact.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <deque>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/memory_controls.h"
 #include "core/virtual_clock.h"
 #include "measure/bus_sensor_readers.h"
+#include "measure/journal_files.h"
+#include "measure/station.h"
+#include "measure/timer_service.h"
 #include "onewire/device_catalog.h"
 #include "onewire/ds2480b/ds2480b_master.h"
 #include "onewire/sim/adapters/ds2480b_model.h"
@@ -126,6 +136,212 @@ void BM_BridgeBmp280(benchmark::State& state) {
           [](auto& r) { r.getValue_HDC_TP(0); });
 }
 
+// The serial line in time: the host's bytes leave one after another at the
+// line speed, the adapter takes each once it has arrived and its 1-Wire work
+// before it is done, and its answers come back one after another. A read
+// waits for the last byte it asks for, a missing one for the whole timeout.
+// So a batch overlaps its transfer with the bus work, while a byte at a time
+// pays every turn of the line.
+class PacedStream final : public onewire::ByteStream {
+ public:
+  PacedStream(sim::Ds2480bModel& model, sim::SimBus& bus) : model_(model), bus_(bus) {}
+
+  bool Write(const std::uint8_t* data, std::size_t n) override {
+    for (std::size_t i = 0; i < n; ++i) {
+      line_in_ = std::max(line_in_, now_) + ByteMicros(baud_);
+      const std::int64_t before = bus_.traffic().bus_us;
+      std::vector<std::uint8_t> out;
+      model_.Receive(data[i], baud_, out);
+      adapter_ = std::max(adapter_, line_in_) + static_cast<double>(bus_.traffic().bus_us - before);
+      for (const std::uint8_t b : out) {
+        // Answers leave at the adapter's speed, whatever the host expects.
+        line_out_ = std::max(line_out_, adapter_) + ByteMicros(model_.Baud());
+        replies_.push_back({b, line_out_});
+      }
+    }
+    return true;
+  }
+  std::size_t Read(std::uint8_t* data, std::size_t n, int timeout_ms) override {
+    std::size_t got = 0;
+    while (got < n && !replies_.empty()) {
+      data[got++] = replies_.front().byte;
+      now_ = std::max(now_, replies_.front().at);
+      replies_.pop_front();
+    }
+    if (got < n) now_ += 1000.0 * timeout_ms;
+    return got;
+  }
+  bool SetBaud(int baud) override {
+    baud_ = baud;
+    return true;
+  }
+  void SendBreak() override {}
+  void FlushInput() override { replies_.clear(); }
+  bool Alive() const override { return true; }
+
+  // Time the host has spent on the line, in microseconds.
+  double link_us() const { return now_; }
+
+ private:
+  struct Reply {
+    std::uint8_t byte;
+    double at;
+  };
+  static double ByteMicros(int baud) { return 10.0e6 / baud; }
+
+  sim::Ds2480bModel& model_;
+  sim::SimBus& bus_;
+  std::deque<Reply> replies_;
+  int baud_ = 9600;
+  double now_ = 0, line_in_ = 0, adapter_ = 0, line_out_ = 0;
+};
+
+class QueuePoster final : public measure::TickPoster {
+ public:
+  void PostTick(std::uint32_t n) override { queue.push_back(n); }
+  std::deque<std::uint32_t> queue;
+};
+
+// The program's whole poll (scan, every listed device read for the journal,
+// the closing broadcast) through the driver and the model on a paced line.
+struct PollRig {
+  PollRig(const std::string& devices_json, const std::function<void(sim::Ds2480bModel&)>& setup) {
+    auto spec = sim::ParseBusFile("{\"devices\": [" + devices_json + "]}", "bench");
+    for (auto& d : spec.devices) bus.Add(std::move(d));
+    setup(model);
+    char pattern[] = "/tmp/orvel-ds2480b-bench-XXXXXX";
+    dir = mkdtemp(pattern);
+    station = std::make_unique<measure::Station>(
+        tmex,
+        measure::StationControls{stat1, cbbPort, cbAdapter, cmb1820, lblTvalue, cmbhlt, lblHvalue,
+                                 cmbds28e17, edtSNHDC, lblValT28e17, lblValH28e17, lblValP28e17,
+                                 lblValPTds28e17, shpindik, shpTimer, lblBackTimer},
+        measure::StationPlatform{clock, pump, dialogs, {',', '.', ':'}, timers, poster, files},
+        core::StartupSettings{true, dir, 30});
+    station->poll().OnPollEnd = [this] {
+      ++polls;
+      poll_us = clock.MonotonicMicros() - tick_us;
+    };
+    station->FillPortAndAdapterLists();
+    station->Start();
+  }
+  ~PollRig() {
+    station.reset();
+    std::filesystem::remove_all(dir);
+  }
+  PollRig(const PollRig&) = delete;
+  PollRig& operator=(const PollRig&) = delete;
+
+  // Moves virtual time tick by tick until the next poll has ended.
+  void OnePoll() {
+    const std::uint64_t before = polls;
+    while (polls == before) {
+      const std::int64_t due = timers.NextDueMicros();
+      if (due < 0) std::abort();
+      clock.Advance(due - clock.MonotonicMicros());
+      timers.FireDue();
+      while (!poster.queue.empty()) {
+        const std::uint32_t n = poster.queue.front();
+        poster.queue.pop_front();
+        tick_us = clock.MonotonicMicros();
+        station->Tick(n);
+      }
+    }
+  }
+
+  core::VirtualClock clock;
+  sim::SimBus bus{clock};
+  sim::Ds2480bModel model{bus};
+  PacedStream* line = nullptr;
+  std::shared_ptr<onewire::Ds2480bMaster> master = std::make_shared<onewire::Ds2480bMaster>(
+      [this](std::string*) {
+        auto stream = std::make_unique<PacedStream>(model, bus);
+        line = stream.get();
+        return stream;
+      },
+      "model");
+  onewire::TmexOverMaster tmex{[this](std::int16_t, std::int16_t, std::int32_t*) { return master; },
+                               onewire::DefaultPort{1, 5}, "bench"};
+  measure::ManualTimerService timers{clock};
+  QueuePoster poster;
+  FakePump pump;
+  FakeDialogs dialogs;
+  measure::OsJournalFiles files;
+  core::MemoryText stat1, lblTvalue, lblHvalue, edtSNHDC, lblValT28e17, lblValH28e17, lblValP28e17,
+      lblValPTds28e17, lblBackTimer;
+  core::MemoryList cbbPort, cbAdapter, cmb1820, cmbhlt, cmbds28e17;
+  core::MemoryShape shpindik, shpTimer;
+  std::string dir;
+  std::unique_ptr<measure::Station> station;
+  std::uint64_t polls = 0;
+  std::int64_t tick_us = 0;
+  std::int64_t poll_us = 0;
+};
+
+void Poll(benchmark::State& state, const std::string& devices,
+          const std::function<void(sim::Ds2480bModel&)>& setup) {
+  PollRig rig(devices, setup);
+  rig.OnePoll();  // the first poll builds the lists (and sets the line up)
+  double bytes = 0, serial_us = 0, link_us = 0, wire_us = 0, waits_us = 0;
+  for (auto _ : state) {
+    const auto sent = rig.master->bytes_sent() + rig.master->bytes_received();
+    const double serial0 = rig.model.serial_us(), link0 = rig.line->link_us();
+    const std::int64_t wire0 = rig.bus.traffic().bus_us;
+    rig.OnePoll();
+    bytes += static_cast<double>(rig.master->bytes_sent() + rig.master->bytes_received() - sent);
+    serial_us += rig.model.serial_us() - serial0;
+    link_us += rig.line->link_us() - link0;
+    wire_us += static_cast<double>(rig.bus.traffic().bus_us - wire0);
+    waits_us += static_cast<double>(rig.poll_us);
+  }
+  const double n = static_cast<double>(state.iterations()) * 1000.0;
+  state.counters["serial_bytes"] = bytes * 1000.0 / n;
+  state.counters["serial_ms"] = serial_us / n;
+  state.counters["onewire_ms"] = wire_us / n;
+  state.counters["waits_ms"] = waits_us / n;
+  // The host's time on the line, its turns included, plus the waits.
+  state.counters["modelled_ms"] = (link_us + waits_us) / n;
+  // An infinitely fast line: the 1-Wire time and the waits alone.
+  state.counters["least_ms"] = (wire_us + waits_us) / n;
+}
+
+std::string Thermometers(const char* family, int count, bool parasite) {
+  std::string json;
+  for (int i = 0; i < count; ++i) {
+    // Whole and half degrees: no reading calls for a confirmation pass.
+    char device[160];
+    std::snprintf(device, sizeof device,
+                  R"(%s{ "family": "%s", "serial": "0000012A3B%02X", "temperature": %.1f%s })",
+                  i ? ", " : "", family, i + 0x40, 20.5 + i,
+                  parasite ? R"(, "parasite": true)" : "");
+    json += device;
+  }
+  return json;
+}
+
+const std::string kHumidity =
+    R"({ "family": "26", "serial": "000000A1B2C3", "temperature": 24.0, "vdd": 5.0, "rh": 45.0 })";
+
+void AtFullSpeed(sim::Ds2480bModel&) {}
+// An adapter that keeps 9600 baud: the driver falls back in the first poll.
+void At9600(sim::Ds2480bModel& model) { model.IgnoreBaudChange(true); }
+
+void BM_Poll_1_DS18B20(benchmark::State& s, void (*line)(sim::Ds2480bModel&)) {
+  Poll(s, Thermometers("28", 1, false), line);
+}
+void BM_Poll_1_DS18S20(benchmark::State& s, void (*line)(sim::Ds2480bModel&)) {
+  Poll(s, Thermometers("10", 1, false), line);
+}
+void BM_Poll_1_DS2438(benchmark::State& s, void (*line)(sim::Ds2480bModel&)) {
+  Poll(s, kHumidity, line);
+}
+void BM_Poll_10_DS18B20(benchmark::State& s, void (*line)(sim::Ds2480bModel&)) {
+  Poll(s, Thermometers("28", 10, false), line);
+}
+void BM_Poll_10_DS18B20_parasite(benchmark::State& s, void (*line)(sim::Ds2480bModel&)) {
+  Poll(s, Thermometers("28", 10, true), line);
+}
+
 }  // namespace
 
 BENCHMARK(BM_Thermometer28)->Iterations(20);
@@ -135,4 +351,26 @@ BENCHMARK(BM_BridgeHdc)->Iterations(20);
 BENCHMARK(BM_BridgeSht)->Iterations(20);
 BENCHMARK(BM_BridgeSts)->Iterations(20);
 BENCHMARK(BM_BridgeBmp280)->Iterations(20);
+BENCHMARK_CAPTURE(BM_Poll_1_DS18B20, 115200, AtFullSpeed)
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Poll_1_DS18B20, 9600, At9600)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Poll_1_DS18S20, 115200, AtFullSpeed)
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Poll_1_DS18S20, 9600, At9600)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Poll_1_DS2438, 115200, AtFullSpeed)
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Poll_1_DS2438, 9600, At9600)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Poll_10_DS18B20, 115200, AtFullSpeed)
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Poll_10_DS18B20, 9600, At9600)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Poll_10_DS18B20_parasite, 115200, AtFullSpeed)
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Poll_10_DS18B20_parasite, 9600, At9600)
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();
