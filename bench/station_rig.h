@@ -33,9 +33,10 @@ struct StationRig {
     dir = mkdtemp(pattern);
     station = std::make_unique<measure::Station>(
         tmex,
-        measure::StationControls{stat1, cbbPort, cbAdapter, cmb1820, lblTvalue, cmbhlt, lblHvalue,
-                                 cmbds28e17, edtSNHDC, lblValT28e17, lblValH28e17, lblValP28e17,
-                                 lblValPTds28e17, shpindik, shpTimer, lblBackTimer},
+        measure::StationControls{{stat1, cbbPort, cbAdapter},
+                                 {cmb1820, lblTvalue, cmbhlt, lblHvalue, cmbds28e17, edtSNHDC,
+                                  lblValT28e17, lblValH28e17, lblValP28e17, lblValPTds28e17},
+                                 {shpindik, shpTimer, lblBackTimer}},
         measure::StationPlatform{clock, pump, dialogs, {',', '.', ':'}, timers, poster, files},
         core::StartupSettings{true, dir, 30});
     station->poll().OnPollEnd = [this] {
