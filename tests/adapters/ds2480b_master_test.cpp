@@ -15,6 +15,8 @@
 #include "onewire/sim/adapters/model_stream.h"
 #include "onewire/sim/bus_file.h"
 #include "onewire/sim/sim_bus.h"
+#include "onewire/tmex.h"
+#include "onewire/tmex_over_master.h"
 
 namespace orvel::onewire {
 namespace {
@@ -127,25 +129,54 @@ TEST_F(Ds2480bMasterTest, AnAdapterOrPortThatStaysBehindKeeps9600) {
   }
 }
 
-TEST_F(Ds2480bMasterTest, ABlockHasItsE3DoubledAndEveryEchoChecked) {
-  ASSERT_TRUE(master_.Setup());
-  ASSERT_TRUE(master_.Reset());
+TEST_F(Ds2480bMasterTest, ABlockIsOneWriteWithItsE3DoubledAndEveryEchoChecked) {
+  PortStream* port = nullptr;
+  auto master = std::make_shared<Ds2480bMaster>(
+      [&](std::string* error) {
+        auto p = std::make_unique<PortStream>(OpenStream(error), model_, false);
+        port = p.get();
+        return p;
+      },
+      "test");
+  ASSERT_TRUE(master->Setup());
+  ASSERT_TRUE(master->Reset());
   Sent();
   bus_.ResetTraffic();
+  int writes = port->writes;
   std::array<std::uint8_t, 5> block = {0x55, 0xE3, 0x01, 0xFF, 0x00};
-  ASSERT_TRUE(master_.TouchBlock(block.data(), block.size()));
+  ASSERT_TRUE(master->TouchBlock(block.data(), block.size()));
+  EXPECT_EQ(port->writes, writes + 1);
   EXPECT_EQ(Sent(), (Bytes{0xE1, 0x55, 0xE3, 0xE3, 0x01, 0xFF, 0x00}));
   EXPECT_EQ(block, (std::array<std::uint8_t, 5>{0x55, 0xE3, 0x01, 0xFF, 0x00}));
   EXPECT_EQ(bus_.traffic().bytes, 5U);
   // A 1 read where a 0 was written, in any byte of the block, fails it.
   for (int damaged = 0; damaged < 3; ++damaged) {
-    const int before = master_.resyncs();
+    const int before = master->resyncs();
     model_.GarbleReplies(1, damaged);
-    std::array<std::uint8_t, 3> writes = {0x00, 0x00, 0x00};
-    EXPECT_FALSE(master_.TouchBlock(writes.data(), writes.size())) << damaged;
-    EXPECT_EQ(master_.resyncs(), before + 1) << damaged;
-    EXPECT_EQ(master_.last_error(), LinkError::kIo) << damaged;
+    std::array<std::uint8_t, 3> zeros = {0x00, 0x00, 0x00};
+    EXPECT_FALSE(master->TouchBlock(zeros.data(), zeros.size())) << damaged;
+    EXPECT_EQ(master->resyncs(), before + 1) << damaged;
+    EXPECT_EQ(master->last_error(), LinkError::kIo) << damaged;
   }
+  // Access: the reset on its own (Match ROM only after a presence), then
+  // Match ROM and the code in one write, the same bytes as byte by byte.
+  TmexOverMaster tmex([&](std::int16_t, std::int16_t, std::int32_t*) { return master; },
+                      DefaultPort{1, 5}, "test");
+  const std::int32_t h = tmex.TMExtendedStartSession(1, 5, nullptr);
+  StateBuffer state{};
+  ASSERT_EQ(tmex.TMFirst(h, state.data()), 1);
+  std::array<std::int16_t, 8> rom{};
+  ASSERT_EQ(tmex.TMRom(h, state.data(), rom.data()), 1);
+  Sent();
+  writes = port->writes;
+  ASSERT_EQ(tmex.TMAccess(h, state.data()), 1);
+  Bytes expected = {0xC1, 0xE1, 0x55};
+  for (const std::int16_t b : rom) {
+    expected.push_back(static_cast<std::uint8_t>(b));
+    if (b == 0xE3) expected.push_back(0xE3);
+  }
+  EXPECT_EQ(Sent(), expected);
+  EXPECT_EQ(port->writes, writes + 2);
 }
 
 TEST(Ds2480bModel, LineSpeedChangesAsTheDatasheetSays) {
