@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/memory_controls.h"
@@ -266,22 +267,6 @@ void AtFullSpeed(sim::Ds2480bModel&) {}
 // An adapter that keeps 9600 baud: the driver falls back in the first poll.
 void At9600(sim::Ds2480bModel& model) { model.IgnoreBaudChange(true); }
 
-void BM_Poll_1_DS18B20(benchmark::State& s, void (*line)(sim::Ds2480bModel&)) {
-  Poll(s, Thermometers("28", 1, false), line);
-}
-void BM_Poll_1_DS18S20(benchmark::State& s, void (*line)(sim::Ds2480bModel&)) {
-  Poll(s, Thermometers("10", 1, false), line);
-}
-void BM_Poll_1_DS2438(benchmark::State& s, void (*line)(sim::Ds2480bModel&)) {
-  Poll(s, kHumidity, line);
-}
-void BM_Poll_10_DS18B20(benchmark::State& s, void (*line)(sim::Ds2480bModel&)) {
-  Poll(s, Thermometers("28", 10, false), line);
-}
-void BM_Poll_10_DS18B20_parasite(benchmark::State& s, void (*line)(sim::Ds2480bModel&)) {
-  Poll(s, Thermometers("28", 10, true), line);
-}
-
 }  // namespace
 
 BENCHMARK(BM_Thermometer28)->Iterations(20);
@@ -291,26 +276,31 @@ BENCHMARK(BM_BridgeHdc)->Iterations(20);
 BENCHMARK(BM_BridgeSht)->Iterations(20);
 BENCHMARK(BM_BridgeSts)->Iterations(20);
 BENCHMARK(BM_BridgeBmp280)->Iterations(20);
-BENCHMARK_CAPTURE(BM_Poll_1_DS18B20, 115200, AtFullSpeed)
-    ->Iterations(3)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Poll_1_DS18B20, 9600, At9600)->Iterations(3)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Poll_1_DS18S20, 115200, AtFullSpeed)
-    ->Iterations(3)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Poll_1_DS18S20, 9600, At9600)->Iterations(3)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Poll_1_DS2438, 115200, AtFullSpeed)
-    ->Iterations(3)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Poll_1_DS2438, 9600, At9600)->Iterations(3)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Poll_10_DS18B20, 115200, AtFullSpeed)
-    ->Iterations(3)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Poll_10_DS18B20, 9600, At9600)->Iterations(3)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Poll_10_DS18B20_parasite, 115200, AtFullSpeed)
-    ->Iterations(3)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Poll_10_DS18B20_parasite, 9600, At9600)
-    ->Iterations(3)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_MAIN();
+
+int main(int argc, char** argv) {
+  const std::pair<const char*, std::string> buses[] = {
+      {"1_DS18B20", Thermometers("28", 1, false)},
+      {"1_DS18S20", Thermometers("10", 1, false)},
+      {"1_DS2438", kHumidity},
+      {"10_DS18B20", Thermometers("28", 10, false)},
+      {"10_DS18B20_parasite", Thermometers("28", 10, true)},
+  };
+  const std::pair<const char*, void (*)(sim::Ds2480bModel&)> speeds[] = {
+      {"115200", AtFullSpeed},
+      {"9600", At9600},
+  };
+  for (const auto& [bus, devices] : buses) {
+    for (const auto& [speed, setup] : speeds) {
+      benchmark::RegisterBenchmark(
+          (std::string("BM_Poll_") + bus + "/" + speed).c_str(),
+          [devices = devices, setup = setup](benchmark::State& s) { Poll(s, devices, setup); })
+          ->Iterations(3)
+          ->Unit(benchmark::kMillisecond);
+    }
+  }
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
