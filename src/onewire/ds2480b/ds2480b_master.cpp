@@ -124,7 +124,8 @@ std::uint8_t Ds2480bMaster::BaudCode() const {
 bool Ds2480bMaster::Resync() {
   synced_ = false;
   ++resyncs_;
-  if (!stream_ || !stream_->Alive()) {
+  const bool reopen = !stream_ || !stream_->Alive();
+  if (reopen) {
     stream_.reset();
     std::string error;
     stream_ = opener_(&error);
@@ -137,9 +138,9 @@ bool Ds2480bMaster::Resync() {
     high_baud_refused_ = false;
   }
   synced_ = SyncAt9600();
-  if (!synced_ && stream_->Alive() && stream_->SetBaud(kBaudHigh)) {
-    // A chip left at the high speed on a line that carries no break (a
-    // pseudo-terminal) is stepped down from there.
+  if (!synced_ && reopen && stream_->Alive() && stream_->SetBaud(kBaudHigh)) {
+    // A chip left at the high speed by an earlier session, on a line that
+    // carries no break (a pseudo-terminal), is stepped down from there.
     baud_ = kBaudHigh;
     synced_ = SyncAt9600();
   }
