@@ -24,7 +24,7 @@
 #include "measure/timer_service.h"
 #include "onewire/sim/bus_file.h"
 #include "onewire/sim/simulated_driver.h"
-#include "support/fake_platform.h"
+#include "station_rig.h"
 
 namespace {
 
@@ -38,81 +38,23 @@ const std::string kBusFile = std::string(ORVEL_BENCH_DIR) + "/poll_bus.json";
 // forced measurement.
 constexpr double kMandatedWaitMs = 10 * 800.0 + 3 * (2 * 10.0 + 100.0) + 20.0 + 15.0 + 15.0 + 100.0;
 
-class QueuePoster final : public measure::TickPoster {
- public:
-  void PostTick(std::uint32_t n) override { queue.push_back(n); }
-  std::deque<std::uint32_t> queue;
-};
-
 struct Rig {
-  Rig() : driver(clock, sim::LoadBusFile(kBusFile)) {
-    char pattern[] = "/tmp/orvel-poll-bench-XXXXXX";
-    dir = mkdtemp(pattern);
-    station = std::make_unique<measure::Station>(
-        driver.tmex(),
-        measure::StationControls{stat1, cbbPort, cbAdapter, cmb1820, lblTvalue, cmbhlt, lblHvalue,
-                                 cmbds28e17, edtSNHDC, lblValT28e17, lblValH28e17, lblValP28e17,
-                                 lblValPTds28e17, shpindik, shpTimer, lblBackTimer},
-        measure::StationPlatform{clock, pump, dialogs, {',', '.', ':'}, timers, poster, files},
-        core::StartupSettings{true, dir, 30});
-    station->poll().OnPollEnd = [this] {
-      ++polls;
-      poll_us = clock.MonotonicMicros() - tick_us;
-    };
-    station->FillPortAndAdapterLists();
-    station->Start();
-  }
-  ~Rig() {
-    station.reset();
-    std::filesystem::remove_all(dir);
-  }
-
-  // Moves virtual time tick by tick until the next poll has ended.
-  void OnePoll() {
-    const std::uint64_t before = polls;
-    while (polls == before) {
-      const std::int64_t due = timers.NextDueMicros();
-      if (due < 0) std::abort();
-      clock.Advance(due - clock.MonotonicMicros());
-      timers.FireDue();
-      while (!poster.queue.empty()) {
-        const std::uint32_t n = poster.queue.front();
-        poster.queue.pop_front();
-        tick_us = clock.MonotonicMicros();
-        station->Tick(n);
-      }
-    }
-  }
-
   core::VirtualClock clock;
-  sim::SimulatedDriver driver;
-  measure::ManualTimerService timers{clock};
-  QueuePoster poster;
-  testing_support::FakePump pump;
-  testing_support::FakeDialogs dialogs;
-  measure::OsJournalFiles files;
-  core::MemoryText stat1, lblTvalue, lblHvalue, edtSNHDC, lblValT28e17, lblValH28e17, lblValP28e17,
-      lblValPTds28e17, lblBackTimer;
-  core::MemoryList cbbPort, cbAdapter, cmb1820, cmbhlt, cmbds28e17;
-  core::MemoryShape shpindik, shpTimer;
-  std::string dir;
-  std::unique_ptr<measure::Station> station;
-  std::uint64_t polls = 0;
-  std::int64_t tick_us = 0;
-  std::int64_t poll_us = 0;
+  sim::SimulatedDriver driver{clock, sim::LoadBusFile(kBusFile)};
+  bench::StationRig station{clock, driver.tmex()};
 };
 
 void BM_PollWithJournal(benchmark::State& state) {
   Rig rig;
-  rig.OnePoll();  // the first poll builds the lists
+  rig.station.OnePoll();  // the first poll builds the lists
   std::int64_t bus_us = 0, waits_us = 0, pullup_us = 0;
   for (auto _ : state) {
     const sim::BusTraffic before = rig.driver.bus().traffic();
-    rig.OnePoll();
+    rig.station.OnePoll();
     const sim::BusTraffic& after = rig.driver.bus().traffic();
     bus_us += after.bus_us - before.bus_us;
     pullup_us += after.strong_pullup_us - before.strong_pullup_us;
-    waits_us += rig.poll_us;
+    waits_us += rig.station.poll_us;
   }
   const double n = static_cast<double>(state.iterations());
   state.counters["bus_ms"] = static_cast<double>(bus_us) / 1000.0 / n;

@@ -18,6 +18,15 @@ std::optional<std::uint8_t> OneWireMaster::TouchByte(std::uint8_t byte) {
   return result;
 }
 
+bool OneWireMaster::TouchBlock(std::uint8_t* bytes, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto read = TouchByte(bytes[i]);
+    if (!read) return false;
+    bytes[i] = *read;
+  }
+  return true;
+}
+
 std::optional<OneWireMaster::Triplet> OneWireMaster::SearchTriplet(int direction) {
   const auto id = TouchBit(1);
   if (!id) return std::nullopt;

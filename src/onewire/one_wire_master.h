@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -30,6 +31,9 @@ class OneWireMaster {
   // Eight slots, least significant bit first; an armed strong pull-up
   // starts right after the eighth (OnByteComplete).
   virtual std::optional<std::uint8_t> TouchByte(std::uint8_t byte);
+  // TouchByte for each of n bytes in turn, each replaced by the byte read;
+  // false on an adapter error. An adapter with block I/O sends them at once.
+  virtual bool TouchBlock(std::uint8_t* bytes, std::size_t n);
   // One search step: two read slots and a write slot. `direction` is the
   // bit to take where both values are present; returns the two bits read
   // and the direction written, or nullopt on error.

@@ -1,6 +1,7 @@
 #include "onewire/tmex_over_master.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 
@@ -180,10 +181,11 @@ std::int16_t TmexOverMaster::TMAccess(std::int32_t handle, void* state) {
   const auto presence = master_->Reset();
   if (!presence) return kTmexAdapterError;
   if (!*presence) return 0;
-  if (!master_->TouchByte(kMatchRom)) return kTmexAdapterError;
-  for (std::uint8_t b : s.current) {
-    if (!master_->TouchByte(b)) return kTmexAdapterError;
-  }
+  // Match ROM and the code as one block: one turn of the line where the
+  // adapter allows it.
+  std::array<std::uint8_t, 9> match{kMatchRom};
+  std::copy(s.current.begin(), s.current.end(), match.begin() + 1);
+  if (!master_->TouchBlock(match.data(), match.size())) return kTmexAdapterError;
   return 1;
 }
 

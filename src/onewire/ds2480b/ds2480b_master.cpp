@@ -12,7 +12,8 @@ namespace {
 
 namespace d = ds2480b;
 
-constexpr int kBaud = 9600;
+constexpr int kBaudLow = 9600;  // power-up and after a break
+constexpr int kBaudHigh = 115200;
 constexpr std::uint8_t kSearchRomCommand = 0xF0;
 // Generous for 9600 baud (about 1 ms a byte) and a 64-step search on the bus.
 int ReplyTimeoutMs(std::size_t bytes) { return 150 + 3 * static_cast<int>(bytes); }
@@ -35,11 +36,20 @@ void Ds2480bMaster::Drain() {
 
 bool Ds2480bMaster::Calibrate() {
   // A line that missed the break (a pseudo-terminal has none) may still be
-  // in data mode: this byte takes it back to command mode first. After a
-  // real break the chip has restarted and the byte is lost in it.
-  const std::uint8_t leave_data = d::kCommandMode;
-  if (!stream_->Write(&leave_data, 1)) return false;
-  if (!stream_->SetBaud(kBaud)) return false;
+  // in data mode: this byte takes it back to command mode first; a chip at
+  // the high speed is also told to step down, as the break would make it.
+  std::vector<std::uint8_t> leave = {d::kCommandMode};
+  if (baud_ != kBaudLow) leave.push_back(d::WriteParam(d::Param::kBaud, d::kBaud9600));
+  if (!stream_->Write(leave.data(), leave.size())) return false;
+  bytes_sent_ += leave.size();
+  if (baud_ != kBaudLow) {
+    // Its answer shows the step down was taken before the port changes.
+    std::uint8_t echo = 0;
+    bytes_received_ += stream_->Read(&echo, 1, ReplyTimeoutMs(1));
+    Drain();
+  }
+  if (!stream_->SetBaud(kBaudLow)) return false;
+  baud_ = kBaudLow;
   stream_->SendBreak();
   std::this_thread::sleep_for(std::chrono::milliseconds(2));
   // The first byte after power-up or a break only calibrates the timing and
@@ -49,7 +59,7 @@ bool Ds2480bMaster::Calibrate() {
   if (!stream_->Write(&timing, 1)) return false;
   std::this_thread::sleep_for(std::chrono::milliseconds(4));
   Drain();
-  bytes_sent_ += 2;
+  ++bytes_sent_;
   mode_ = Mode::kCommand;
   pullup_configured_ = false;
   pulse_on_ = false;
@@ -77,10 +87,45 @@ bool Ds2480bMaster::Detect() {
   return d::DecodeReadParam(in[3]) == d::kBaud9600 && d::DecodeSingleBit(out[4], in[4]);
 }
 
+bool Ds2480bMaster::SyncAt9600() {
+  // Two tries: a late answer to the calibration byte may spoil the first.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (!Calibrate()) return false;
+    if (Detect()) return true;
+    Drain();
+  }
+  return false;
+}
+
+bool Ds2480bMaster::RaiseBaud() {
+  const std::uint8_t set = d::WriteParam(d::Param::kBaud, d::kBaud115200);
+  if (!stream_->Write(&set, 1)) return false;
+  ++bytes_sent_;
+  // The chip answers at the new speed, which the host still at 9600 cannot
+  // read: wait for whatever comes of it and drop it.
+  std::uint8_t echo = 0;
+  bytes_received_ += stream_->Read(&echo, 1, ReplyTimeoutMs(1));
+  if (!stream_->SetBaud(kBaudHigh)) return false;
+  baud_ = kBaudHigh;
+  stream_->FlushInput();
+  const std::uint8_t check = d::ReadParam(d::Param::kBaud);
+  if (!stream_->Write(&check, 1)) return false;
+  ++bytes_sent_;
+  std::uint8_t reply = 0;
+  const std::size_t got = stream_->Read(&reply, 1, ReplyTimeoutMs(1));
+  bytes_received_ += got;
+  return got == 1 && d::DecodeReadParam(reply) == d::kBaud115200;
+}
+
+std::uint8_t Ds2480bMaster::BaudCode() const {
+  return baud_ == kBaudHigh ? d::kBaud115200 : d::kBaud9600;
+}
+
 bool Ds2480bMaster::Resync() {
   synced_ = false;
   ++resyncs_;
-  if (!stream_ || !stream_->Alive()) {
+  const bool reopen = !stream_ || !stream_->Alive();
+  if (reopen) {
     stream_.reset();
     std::string error;
     stream_ = opener_(&error);
@@ -89,12 +134,20 @@ bool Ds2480bMaster::Resync() {
       message_ = error;
       return false;
     }
+    baud_ = kBaudLow;  // a port opens at 9600
+    high_baud_refused_ = false;
   }
-  // Two tries: a late answer to the calibration byte may spoil the first.
-  for (int attempt = 0; attempt < 2 && !synced_; ++attempt) {
-    if (!Calibrate()) break;
-    synced_ = Detect();
-    if (!synced_) Drain();
+  synced_ = SyncAt9600();
+  if (!synced_ && reopen && stream_->Alive() && stream_->SetBaud(kBaudHigh)) {
+    // A chip left at the high speed by an earlier session, on a line that
+    // carries no break (a pseudo-terminal), is stepped down from there.
+    baud_ = kBaudHigh;
+    synced_ = SyncAt9600();
+  }
+  if (synced_ && !high_baud_refused_ && !RaiseBaud()) {
+    // The adapter or the port did not follow: 9600 from now on.
+    high_baud_refused_ = true;
+    synced_ = SyncAt9600();
   }
   if (!synced_) {
     last_error_ = LinkError::kNoAdapter;
@@ -113,7 +166,7 @@ bool Ds2480bMaster::Setup() {
     out.push_back(d::ReadParam(d::Param::kBaud));
     std::uint8_t reply = 0;
     if (Exchange(out, &reply, 1)) {
-      ok = d::DecodeReadParam(reply) == d::kBaud9600 || Resync();
+      ok = d::DecodeReadParam(reply) == BaudCode() || Resync();
     } else {
       ok = synced_;
     }
@@ -210,20 +263,33 @@ std::optional<int> Ds2480bMaster::TouchBit(int bit) {
 
 std::optional<std::uint8_t> Ds2480bMaster::TouchByte(std::uint8_t byte) {
   if (armed_) return PowerByte(byte);
-  if (!EndPulse()) return std::nullopt;
+  if (!TouchBlock(&byte, 1)) return std::nullopt;
+  return byte;
+}
+
+bool Ds2480bMaster::TouchBlock(std::uint8_t* bytes, std::size_t n) {
+  // An armed pull-up follows the first byte: bit commands, not a block.
+  if (armed_) return OneWireMaster::TouchBlock(bytes, n);
+  if (n == 0) return true;
+  if (!EndPulse()) return false;
   std::vector<std::uint8_t> out;
   ToData(out);
-  out.push_back(byte);
-  if (byte == d::kCommandMode) out.push_back(byte);  // a data 0xE3 goes twice
-  std::uint8_t reply = 0;
-  if (!Exchange(out, &reply, 1)) return std::nullopt;
+  for (std::size_t i = 0; i < n; ++i) {
+    out.push_back(bytes[i]);
+    if (bytes[i] == d::kCommandMode) out.push_back(bytes[i]);  // a data 0xE3 goes twice
+  }
+  std::vector<std::uint8_t> reply(n);
+  if (!Exchange(out, reply.data(), n)) return false;
   // The line can only pull a written 1 down: a 1 read where 0 was written
   // is a damaged reply.
-  if ((reply & ~byte) != 0) {
-    Lost(LinkError::kIo, "garbled data reply");
-    return std::nullopt;
+  for (std::size_t i = 0; i < n; ++i) {
+    if ((reply[i] & ~bytes[i]) != 0) {
+      Lost(LinkError::kIo, "garbled data reply");
+      return false;
+    }
   }
-  return reply;
+  std::copy(reply.begin(), reply.end(), bytes);
+  return true;
 }
 
 std::optional<std::uint8_t> Ds2480bMaster::PowerByte(std::uint8_t byte) {

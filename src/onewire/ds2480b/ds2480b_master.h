@@ -13,9 +13,12 @@ namespace orvel::onewire {
 
 // The link layer of a DS2480B serial adapter: command and data modes, the
 // reset, bit and byte commands, the search accelerator and the adapter's own
-// strong pull-up. A garbled or missing reply fails the operation and the
-// adapter is re-synchronised (break, calibration, detection) at once; if
-// that fails too, every operation fails until the next Setup.
+// strong pull-up. Once detected at 9600 baud the line goes up to 115.2 kbaud
+// (1-Wire timing stays at standard speed); an adapter or port that does not
+// follow is taken back to 9600 and kept there until the port is reopened.
+// A garbled or missing reply fails the operation and the adapter is
+// re-synchronised (break, calibration, detection) at once; if that fails
+// too, every operation fails until the next Setup.
 class Ds2480bMaster final : public OneWireMaster {
  public:
   // Opens the serial line; nullptr with a reason when it cannot.
@@ -27,6 +30,7 @@ class Ds2480bMaster final : public OneWireMaster {
   std::optional<bool> Reset() override;
   std::optional<int> TouchBit(int bit) override;
   std::optional<std::uint8_t> TouchByte(std::uint8_t byte) override;
+  bool TouchBlock(std::uint8_t* bytes, std::size_t n) override;
   std::optional<SearchPathResult> SearchPath(const RomCode& choices) override;
   void ArmStrongPullupAfterNextByte() override { armed_ = true; }
   void SetNormalLevel() override;
@@ -39,13 +43,19 @@ class Ds2480bMaster final : public OneWireMaster {
   std::uint64_t bytes_sent() const { return bytes_sent_; }
   std::uint64_t bytes_received() const { return bytes_received_; }
   int resyncs() const { return resyncs_; }
+  // The line speed in use.
+  int baud() const { return baud_; }
 
  private:
   enum class Mode { kCommand, kData };
 
   bool Resync();
+  bool SyncAt9600();
   bool Calibrate();
   bool Detect();
+  // Takes adapter and port to 115.2 kbaud; false if the read-back fails.
+  bool RaiseBaud();
+  std::uint8_t BaudCode() const;
   void Drain();
   // Sends `out` and reads `reply_len` bytes; a short reply loses the link.
   bool Exchange(std::vector<std::uint8_t>& out, std::uint8_t* reply, std::size_t reply_len);
@@ -66,6 +76,8 @@ class Ds2480bMaster final : public OneWireMaster {
   bool pullup_configured_ = false;
   bool armed_ = false;
   bool pulse_on_ = false;
+  int baud_ = 9600;
+  bool high_baud_refused_ = false;
   LinkError last_error_ = LinkError::kNone;
   std::string message_;
   std::uint64_t bytes_sent_ = 0;

@@ -36,6 +36,7 @@ inline constexpr std::uint8_t kWrite1Low10us = 2;
 inline constexpr std::uint8_t kSampleOffset8us = 5;
 inline constexpr std::uint8_t kPullupInfinite = 7;  // until the host ends it
 inline constexpr std::uint8_t kBaud9600 = 0;
+inline constexpr std::uint8_t kBaud115200 = 3;
 
 // Configuration command writing `value` (0..7) into `param`; its reply is
 // the same byte with bit 0 cleared.

@@ -43,7 +43,8 @@ bool Configure(int fd, int baud) {
   if (!SpeedOf(baud, &speed)) return false;
   cfsetispeed(&tio, speed);
   cfsetospeed(&tio, speed);
-  return tcsetattr(fd, TCSANOW, &tio) == 0;
+  // After what was written has left: a speed change must not cut a byte.
+  return tcsetattr(fd, TCSADRAIN, &tio) == 0;
 }
 
 }  // namespace

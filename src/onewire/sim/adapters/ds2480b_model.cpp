@@ -9,6 +9,8 @@ namespace d = onewire::ds2480b;
 
 constexpr int kBaudOfCode[4] = {9600, 19200, 57600, 115200};
 
+double ByteMicros(int baud) { return 10.0e6 / baud; }
+
 int BitAt(const std::uint8_t* bytes, int index) { return (bytes[index / 8] >> (index % 8)) & 1; }
 
 }  // namespace
@@ -44,13 +46,19 @@ void Ds2480bModel::Reply(std::uint8_t byte, std::vector<std::uint8_t>& out) {
     --garble_;
     byte = static_cast<std::uint8_t>(~byte);
   }
+  // The answer leaves at the chip's speed, the new one after a speed change.
+  if (Baud() != host_baud_) byte = 0x00;
   out.push_back(byte);
   ++bytes_out_;
+  serial_us_ += ByteMicros(Baud());
 }
 
-void Ds2480bModel::Receive(std::uint8_t byte, int, std::vector<std::uint8_t>& out) {
+void Ds2480bModel::Receive(std::uint8_t byte, int baud, std::vector<std::uint8_t>& out) {
   if (unplugged_) return;
   ++bytes_in_;
+  serial_us_ += ByteMicros(Baud());
+  host_baud_ = baud;
+  if (baud != Baud()) byte = 0x00;
   switch (mode_) {
     case Mode::kCommand:
       Command(byte, out);
@@ -99,7 +107,9 @@ void Ds2480bModel::Command(std::uint8_t byte, std::vector<std::uint8_t>& out) {
     if (param == 0) {
       Reply(static_cast<std::uint8_t>(params_[byte >> 1 & 7] << 1), out);
     } else {
-      params_[static_cast<std::size_t>(param)] = static_cast<std::uint8_t>(byte >> 1 & 7);
+      if (param != static_cast<int>(d::Param::kBaud) || !ignore_baud_) {
+        params_[static_cast<std::size_t>(param)] = static_cast<std::uint8_t>(byte >> 1 & 7);
+      }
       Reply(static_cast<std::uint8_t>(byte & 0xFE), out);
     }
     return;
