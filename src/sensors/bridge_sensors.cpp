@@ -15,10 +15,9 @@ constexpr std::array<std::uint8_t, 2> kReadSerial{0x37, 0x80};
 constexpr std::uint8_t kHdcTemperature = 0x00;
 constexpr std::uint8_t kHdcHumidity = 0x01;
 constexpr std::array<std::uint8_t, 3> kHdcSerialRegisters{0xFB, 0xFC, 0xFD};
-// How far two conversions of an unchanged quantity may lie apart: the
-// chip's resolution and its noise. Further apart, one was corrupted.
-constexpr double kHdcTemperatureAgreement = 0.3;
-constexpr double kHdcHumidityAgreement = 1.0;
+// One step of the 14-bit result in the 16-bit register: conversions of an
+// unchanged quantity lie within it; a wider gap is a corrupted byte.
+constexpr int kHdcStep = 4;
 
 }  // namespace
 
@@ -76,8 +75,7 @@ void BridgeSensors::getSerial_STS_T(std::uint8_t* buf, std::int16_t Indx) {
   SensirionSerial(&BridgeTransfers::I2CWriteSTS, &BridgeTransfers::I2CReadSTS, buf, Indx);
 }
 
-std::optional<double> BridgeSensors::HdcValue(std::uint8_t reg, double (*decode)(std::uint16_t),
-                                              double agreement) {
+std::optional<double> BridgeSensors::HdcValue(std::uint8_t reg, double (*decode)(std::uint16_t)) {
   std::array<std::uint16_t, 3> codes{};
   std::size_t n = 0;
   const auto convert = [&] {
@@ -92,23 +90,22 @@ std::optional<double> BridgeSensors::HdcValue(std::uint8_t reg, double (*decode)
   if (!convert() || !convert()) return std::nullopt;
   if (codes[0] == codes[1]) return decode(codes[0]);
   // A third conversion decides: the median outvotes one corrupted
-  // conversion, and it must agree with a neighbour.
+  // conversion, and it must lie within a step of a neighbour.
   if (!convert()) return std::nullopt;
   std::sort(codes.begin(), codes.end());
-  const double low = decode(codes[0]), mid = decode(codes[1]), high = decode(codes[2]);
-  if (mid - low > agreement && high - mid > agreement) return std::nullopt;
-  return mid;
+  if (codes[1] - codes[0] > kHdcStep && codes[2] - codes[1] > kHdcStep) return std::nullopt;
+  return decode(codes[1]);
 }
 
 ValuesRead BridgeSensors::getValue_HDC_THP(std::int16_t Indx) {
   ValuesRead stored;
   if (!transfers_.SelectDevice(Indx)) return stored;
   auto& slot = Asens_.at(static_cast<std::size_t>(Indx));
-  const auto t = HdcValue(kHdcTemperature, &HdcTemperature, kHdcTemperatureAgreement);
+  const auto t = HdcValue(kHdcTemperature, &HdcTemperature);
   if (!t) return stored;
   slot.Temperature = *t;
   stored.temperature = true;
-  const auto h = HdcValue(kHdcHumidity, &HdcHumidity, kHdcHumidityAgreement);
+  const auto h = HdcValue(kHdcHumidity, &HdcHumidity);
   if (!h) return stored;  // the new temperature stays with the previous humidity
   slot.Hu = *h;
   stored.humidity = true;

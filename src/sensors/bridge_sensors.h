@@ -45,11 +45,10 @@ class BridgeSensors {
   bool Exchange(WriteFn write, const std::uint8_t* cmd, std::int32_t cmd_len, std::uint32_t wait_ms,
                 ReadFn read, std::uint8_t* reply, std::int32_t reply_len);
   // The HDC's data carry no check: the register is converted twice, and
-  // when the codes differ a third time, whose median counts when a
-  // neighbour agrees with it within `agreement`; nullopt on a failed
+  // when the codes differ a third time, whose median counts when it lies
+  // within one step of the 14-bit code of a neighbour; nullopt on a failed
   // transfer or a disagreement.
-  std::optional<double> HdcValue(std::uint8_t reg, double (*decode)(std::uint16_t),
-                                 double agreement);
+  std::optional<double> HdcValue(std::uint8_t reg, double (*decode)(std::uint16_t));
   void SensirionSerial(WriteFn write, ReadFn read, std::uint8_t* buf, std::int16_t Indx);
   // The 15 ms single-shot measurement of SHT and STS; false on failure.
   bool SensirionMeasure(WriteFn write, ReadFn read, std::uint8_t* reply, std::int32_t len,

@@ -26,9 +26,9 @@ class PressureSensor {
   void getSerialP(std::uint8_t* buf, std::int16_t Indx);
   // temperature: Temperature was stored; humidity: a non-zero pressure was
   // stored in Hu. The chip's data carry no check, so the data registers and
-  // the calibration are each read twice and must come back the same (the
-  // chip holds them after its forced measurement), and the results must lie
-  // in the chip's range; otherwise nothing but Hu = 0 is stored.
+  // the calibration are each read three times and must come back the same,
+  // and the results must lie in the chip's range; otherwise nothing but
+  // Hu = 0 is stored.
   ValuesRead getValue_HDC_TP(std::int16_t Indx);
 
  private:
@@ -37,6 +37,8 @@ class PressureSensor {
   // Fresh access, register pointer without stop, fresh access, read of n
   // bytes; false on a failed transfer, with the message where one is due.
   bool ReadRegisters(std::uint8_t reg, std::uint8_t* buf, std::int32_t n, bool pointerMessage);
+  // The same block read kReads times; false when a read fails or differs.
+  bool ReadAlike(std::uint8_t reg, std::uint8_t* buf, std::int32_t n, bool pointerMessage);
 
   onewire::BusSession& bus_;
   onewire::DeviceTable& Asens_;

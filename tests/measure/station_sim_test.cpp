@@ -335,8 +335,9 @@ TEST_F(NoisyStationTest, NoCorruptedValueReachesTheJournal) {
       ++good;
     }
     EXPECT_LE(lines.size(), polls);
-    // The pressure needs some 70 clean bytes: at 2 % about one in five.
-    EXPECT_GT(good, polls / 10) << "too many readings refused";
+    // The pressure needs some 110 clean bytes from the bridge: at 2 % only
+    // about one reading in ten gets through.
+    EXPECT_GT(good, polls / 20) << "too many readings refused";
     std::cout << e.prefix << e.rom << ": " << good << " of " << polls << "\n";
     accepted += good;
   }

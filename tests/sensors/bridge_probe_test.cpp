@@ -186,12 +186,15 @@ TEST_F(BridgeBusTest, PressureSensorThatVanishesShowsErrorsAndStoresNoPressure) 
     int answered;  // address phases before it stops answering
     std::vector<std::string> notices;
   };
-  // Phases: 0xF5 write, 0xF4 write, 0xF7 pointer, data read, again 0xF7
-  // pointer and data read, 0x88 pointer, calibration read, again both.
-  for (const Case& c : {Case{0, {"ErrorRead -5"}}, Case{1, {"ErrorRead -5"}}, Case{2, {}},
-                        Case{3, {"2", "ErrorRead -5"}}, Case{4, {}}, Case{5, {"2", "ErrorRead -5"}},
-                        Case{6, {"ErrorRead -5"}}, Case{7, {"2", "ErrorRead -5"}},
-                        Case{8, {"ErrorRead -5"}}, Case{9, {"2", "ErrorRead -5"}}}) {
+  // Phases: 0xF5 write, 0xF4 write, then three times the 0xF7 pointer and
+  // the data read, then three times the 0x88 pointer and the calibration.
+  const std::vector<std::string> error{"ErrorRead -5"}, readError{"2", "ErrorRead -5"};
+  std::vector<Case> cases{{0, error}, {1, error}};
+  for (int phase = 2; phase < 14; ++phase) {
+    const bool pointer = phase % 2 == 0;
+    cases.push_back({phase, !pointer ? readError : phase < 8 ? std::vector<std::string>{} : error});
+  }
+  for (const Case& c : cases) {
     LoadProbe(R"({"bmp280": {"faults": {"absent_after": )" + std::to_string(c.answered) + "}}}");
     dialogs_.notices.clear();
     Asens_[0].Temperature = 11.0;
@@ -308,9 +311,9 @@ TEST_F(BridgeBusTest, HdcConversionsThatDisagreeAreOutvotedOrRefused) {
   }
 }
 
-// Accesses: 0 the selection's (0xF5 write), 1 the 0xF4 write, 2 and 3 the
-// data pointer and read, 4 and 5 again, 6 to 9 the calibration twice. Data
-// bytes come after the status byte.
+// Accesses: 0 the selection's (0xF5 write), 1 the 0xF4 write, 2 to 7 the
+// data pointer and read three times, 8 to 13 the calibration three times.
+// Data bytes come after the status byte.
 TEST_F(BridgeBusTest, PressureReadsThatDisagreeOrLeaveTheRangeStoreNothing) {
   struct Case {
     const char* what;
@@ -323,8 +326,10 @@ TEST_F(BridgeBusTest, PressureReadsThatDisagreeOrLeaveTheRangeStoreNothing) {
       {"clean", normal, {}, true},
       {"first data read spoiled", normal, {{3, 3, 0x00}}, false},
       {"second data read spoiled", normal, {{5, 7, 0x00}}, false},
-      {"calibration spoiled", normal, {{7, 20, 0x00}}, false},
-      {"second calibration spoiled", normal, {{9, 2, 0x00}}, false},
+      {"third data read spoiled", normal, {{7, 4, 0x00}}, false},
+      {"calibration spoiled", normal, {{9, 20, 0x00}}, false},
+      {"second calibration spoiled", normal, {{11, 2, 0x00}}, false},
+      {"third calibration spoiled", normal, {{13, 10, 0x00}}, false},
       {"at -40 C and 300 hPa", R"({"temperature": -40.0, "pressure": 30000})", {}, true},
       {"at 85 C and 1100 hPa", R"({"temperature": 85.0, "pressure": 110000})", {}, true},
       {"above 85 C", R"({"temperature": 90.0, "pressure": 100000})", {}, false},
