@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
+#include <string>
 
 #include "onewire/sim/bus_file.h"
 #include "onewire/sim/devices/ds2438_device.h"
@@ -104,14 +106,20 @@ TEST_F(HumidityReading, FailedInputSwitchIsAFailedReading) {
   }
 }
 
+// The two modules of a bus file in slots 0 and 1, the session open.
+std::unique_ptr<simbench::SensorBench> TwoModules(const std::string& file) {
+  auto bench = std::make_unique<simbench::SensorBench>(sim::ParseBusFile(file, "bus.json"));
+  bench->PutInSlot(0, kHlt);
+  bench->PutInSlot(1, MakeRom(0x26, 0x000000A1B2C4));
+  bench->OpenSession();
+  return bench;
+}
+
 TEST(HumidityModules, LostInputSwitchNeverBorrowsAnotherModulesVoltage) {
-  const std::string file = R"({"devices": [
+  auto owned = TwoModules(R"({"devices": [
     {"family": "26", "serial": "000000A1B2C3", "temperature": 25.0, "vdd": 5.0, "rh": 20.0},
-    {"family": "26", "serial": "000000A1B2C4", "temperature": 25.0, "vdd": 5.0, "rh": 80.0}]})";
-  simbench::SensorBench bench(sim::ParseBusFile(file, "bus.json"));
-  bench.PutInSlot(0, kHlt);
-  bench.PutInSlot(1, MakeRom(0x26, 0x000000A1B2C4));
-  bench.OpenSession();
+    {"family": "26", "serial": "000000A1B2C4", "temperature": 25.0, "vdd": 5.0, "rh": 80.0}]})");
+  simbench::SensorBench& bench = *owned;
   HumidityReader reader(bench.bus_, bench.Asens_, bench.clock_, bench.pump_);
   ASSERT_TRUE(reader.getValueHLT(0));
   EXPECT_NEAR(bench.Asens_[0].Hu, 20.0, 0.2);
@@ -246,14 +254,11 @@ TEST_F(HumidityReading, CrcErrorsMakeThePollReadAgain) {
 }
 
 TEST_F(HumidityReading, RelativeHumidityOfTheBusFileComesBack) {
-  const std::string file = R"({"devices": [
+  auto owned = TwoModules(R"({"devices": [
     {"family": "26", "serial": "000000A1B2C3", "temperature": 24.0, "vdd": 5.0, "rh": 45.0},
     {"family": "26", "serial": "000000A1B2C4", "temperature": -5.0, "vdd": 4.8, "rh": 80.0,
-     "config": 7}]})";
-  simbench::SensorBench bench(sim::ParseBusFile(file, "bus.json"));
-  bench.PutInSlot(0, kHlt);
-  bench.PutInSlot(1, MakeRom(0x26, 0x000000A1B2C4));
-  bench.OpenSession();
+     "config": 7}]})");
+  simbench::SensorBench& bench = *owned;
   HumidityReader reader(bench.bus_, bench.Asens_, bench.clock_, bench.pump_);
   ASSERT_TRUE(reader.getValueHLT(0));
   EXPECT_NEAR(bench.Asens_[0].Hu, 45.0, 0.2);
