@@ -203,8 +203,10 @@ bool MeasurementCycle::HumidityTab() {
 
 void MeasurementCycle::BridgeTemperature(int slot, bool selected, bool fresh) {
   const onewire::CurrentSens& sens = Asens_[static_cast<std::size_t>(slot)];
-  if (TemperatureInRange(sens.Temperature)) {
-    if (settings_.LogEnabled && fresh) {
+  // Without a fresh reading the field holds another chip's value (the
+  // pressure sensor's temperature) or an earlier cycle's.
+  if (fresh && TemperatureInRange(sens.Temperature)) {
+    if (settings_.LogEnabled) {
       journal_.WriteJournal(static_cast<std::int16_t>(slot), "t_", false, sens.Temperature);
     }
     if (selected) c_.lblValT28e17.SetText(FixedForm(sens.Temperature, separators_.decimal) + " °C");
@@ -215,8 +217,9 @@ void MeasurementCycle::BridgeTemperature(int slot, bool selected, bool fresh) {
 
 void MeasurementCycle::BridgeHumidity(int slot, bool selected, bool fresh) {
   const onewire::CurrentSens& sens = Asens_[static_cast<std::size_t>(slot)];
-  if (HumidityInRange(sens.Hu)) {
-    if (settings_.LogEnabled && fresh) {
+  // Hu may hold the pressure in kPa or an earlier cycle's humidity.
+  if (fresh && HumidityInRange(sens.Hu)) {
+    if (settings_.LogEnabled) {
       journal_.WriteJournal(static_cast<std::int16_t>(slot), "h_", false, sens.Hu);
     }
     if (selected) c_.lblValH28e17.SetText(FixedForm(sens.Hu, separators_.decimal) + " %");

@@ -15,6 +15,9 @@ constexpr std::array<std::uint8_t, 2> kReadSerial{0x37, 0x80};
 constexpr std::uint8_t kHdcTemperature = 0x00;
 constexpr std::uint8_t kHdcHumidity = 0x01;
 constexpr std::array<std::uint8_t, 3> kHdcSerialRegisters{0xFB, 0xFC, 0xFD};
+// One step of the 14-bit result in the 16-bit register: conversions of an
+// unchanged quantity lie within it; a wider gap is a corrupted byte.
+constexpr int kHdcStep = 4;
 
 }  // namespace
 
@@ -72,22 +75,39 @@ void BridgeSensors::getSerial_STS_T(std::uint8_t* buf, std::int16_t Indx) {
   SensirionSerial(&BridgeTransfers::I2CWriteSTS, &BridgeTransfers::I2CReadSTS, buf, Indx);
 }
 
+std::optional<double> BridgeSensors::HdcValue(std::uint8_t reg, double (*decode)(std::uint16_t)) {
+  std::array<std::uint16_t, 3> codes{};
+  std::size_t n = 0;
+  const auto convert = [&] {
+    std::array<std::uint8_t, 2> r{};
+    if (!Exchange(&BridgeTransfers::I2CWriteHDC, &reg, 1, kHdcWaitMs, &BridgeTransfers::I2CReadHDC,
+                  r.data(), 2)) {
+      return false;
+    }
+    codes[n++] = Word(r.data());
+    return true;
+  };
+  if (!convert() || !convert()) return std::nullopt;
+  if (codes[0] == codes[1]) return decode(codes[0]);
+  // A third conversion decides: the median outvotes one corrupted
+  // conversion, and it must lie within a step of a neighbour.
+  if (!convert()) return std::nullopt;
+  std::sort(codes.begin(), codes.end());
+  if (codes[1] - codes[0] > kHdcStep && codes[2] - codes[1] > kHdcStep) return std::nullopt;
+  return decode(codes[1]);
+}
+
 ValuesRead BridgeSensors::getValue_HDC_THP(std::int16_t Indx) {
   ValuesRead stored;
   if (!transfers_.SelectDevice(Indx)) return stored;
   auto& slot = Asens_.at(static_cast<std::size_t>(Indx));
-  std::array<std::uint8_t, 2> r{};
-  if (!Exchange(&BridgeTransfers::I2CWriteHDC, &kHdcTemperature, 1, kHdcWaitMs,
-                &BridgeTransfers::I2CReadHDC, r.data(), 2)) {
-    return stored;
-  }
-  slot.Temperature = HdcTemperature(Word(r.data()));
+  const auto t = HdcValue(kHdcTemperature, &HdcTemperature);
+  if (!t) return stored;
+  slot.Temperature = *t;
   stored.temperature = true;
-  if (!Exchange(&BridgeTransfers::I2CWriteHDC, &kHdcHumidity, 1, kHdcWaitMs,
-                &BridgeTransfers::I2CReadHDC, r.data(), 2)) {
-    return stored;  // the new temperature stays with the previous humidity
-  }
-  slot.Hu = HdcHumidity(Word(r.data()));
+  const auto h = HdcValue(kHdcHumidity, &HdcHumidity);
+  if (!h) return stored;  // the new temperature stays with the previous humidity
+  slot.Hu = *h;
   stored.humidity = true;
   return stored;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "core/clock.h"
 #include "onewire/bus_session.h"
@@ -43,6 +44,11 @@ class BridgeSensors {
   // first failed transfer.
   bool Exchange(WriteFn write, const std::uint8_t* cmd, std::int32_t cmd_len, std::uint32_t wait_ms,
                 ReadFn read, std::uint8_t* reply, std::int32_t reply_len);
+  // The HDC's data carry no check: the register is converted twice, and
+  // when the codes differ a third time, whose median counts when it lies
+  // within one step of the 14-bit code of a neighbour; nullopt on a failed
+  // transfer or a disagreement.
+  std::optional<double> HdcValue(std::uint8_t reg, double (*decode)(std::uint16_t));
   void SensirionSerial(WriteFn write, ReadFn read, std::uint8_t* buf, std::int16_t Indx);
   // The 15 ms single-shot measurement of SHT and STS; false on failure.
   bool SensirionMeasure(WriteFn write, ReadFn read, std::uint8_t* reply, std::int32_t len,

@@ -62,13 +62,16 @@ bool HumidityReader::PollPage(bool first) {
 }
 
 void HumidityReader::StoreVoltage() {
-  (SupplyInputSelected(page_) ? Vsens : ADC0_val) = PageVoltage(page_);
+  const bool supply = SupplyInputSelected(page_);
+  (supply ? Vsens : ADC0_val) = PageVoltage(page_);
+  (supply ? supply_measured_ : sensor_measured_) = true;
 }
 
 bool HumidityReader::getValueHLT(std::int16_t Indx) {
   if (!ValidSlot(Indx)) return false;
   auto& sens = Asens_[static_cast<std::size_t>(Indx)];
   if (!SelectSlotDevice(bus_, sens)) return false;
+  supply_measured_ = sensor_measured_ = false;
 
   StrongAccess();  // presence was verified just before
   Send({kConvertT});
@@ -98,29 +101,32 @@ bool HumidityReader::getValueHLT(std::int16_t Indx) {
     return true;
   }
   StoreVoltage();
-  ComputeHumidity(Indx);
-  return true;
+  // Without the input switch one voltage is an earlier reading's, perhaps
+  // another module's: that is no humidity of this module.
+  if (!supply_measured_ || !sensor_measured_) return false;
+  return ComputeHumidity(Indx);
 }
 
-void HumidityReader::ComputeHumidity(std::int16_t Indx) {
-  if (!ValidSlot(Indx)) return;
+bool HumidityReader::ComputeHumidity(std::int16_t Indx) {
+  if (!ValidSlot(Indx)) return false;
   auto& sens = Asens_[static_cast<std::size_t>(Indx)];
   switch (SelectSlot(bus_, sens)) {
     case Selection::kRomRefused:
       sens.Hu = kHuNoRom;
-      return;
+      return true;
     case Selection::kSessionInvalid:
       pump_.ProcessMessages();
-      return;
+      return false;
     case Selection::kNoAnswer:
       sens.Hu = kHuNoAnswer;
-      return;
+      return true;
     case Selection::kSelected:
       break;
   }
   // Arithmetic faults come back as 995 rather than as exceptions.
   sens.Hu = HumidityFromVoltages(Vsens, ADC0_val, Temperature);
   pump_.ProcessMessages();
+  return true;
 }
 
 }  // namespace orvel::sensors

@@ -19,10 +19,14 @@ class HumidityReader {
   HumidityReader(onewire::BusSession& bus, onewire::DeviceTable& Asens, core::Clock& clock,
                  core::MessagePump& pump);
 
-  // False when the module could not be reached at the start (nothing is
-  // changed); true when ComputeHumidity ran or a page poll gave up (Hu 996).
+  // True when Hu was written in this call: a humidity or fault code from
+  // ComputeHumidity, or 996 when a page poll gave up. False leaves Hu as it
+  // was: the module could not be reached at the start, one of the two
+  // voltages was not measured in this reading (a lost input switch), or the
+  // session was found invalid.
   bool getValueHLT(std::int16_t Indx);
-  void ComputeHumidity(std::int16_t Indx);
+  // False when it left Hu unchanged (the session was invalid).
+  bool ComputeHumidity(std::int16_t Indx);
 
   // Shared by all modules, overwritten by every reading.
   double Temperature = 0.0, Vsens = 0.0, ADC0_val = 0.0;
@@ -45,6 +49,9 @@ class HumidityReader {
   core::Clock& clock_;
   core::MessagePump& pump_;
   HumidityPage page_{};
+  // Which inputs this reading has measured; the fields above may still
+  // hold another module's voltages.
+  bool supply_measured_ = false, sensor_measured_ = false;
 };
 
 }  // namespace orvel::sensors

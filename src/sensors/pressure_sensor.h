@@ -25,12 +25,20 @@ class PressureSensor {
   // buf[0] receives the identification byte; all six bytes 0 on failure.
   void getSerialP(std::uint8_t* buf, std::int16_t Indx);
   // temperature: Temperature was stored; humidity: a non-zero pressure was
-  // stored in Hu.
+  // stored in Hu. The chip's data carry no check, so the data registers and
+  // the calibration are each read three times and must come back the same,
+  // and the results must lie in the chip's range; otherwise nothing but
+  // Hu = 0 is stored.
   ValuesRead getValue_HDC_TP(std::int16_t Indx);
 
  private:
   void StrongAccess();
   void ShowError(BridgeResult result);
+  // Fresh access, register pointer without stop, fresh access, read of n
+  // bytes; false on a failed transfer, with the message where one is due.
+  bool ReadRegisters(std::uint8_t reg, std::uint8_t* buf, std::int32_t n, bool pointerMessage);
+  // The same block read kReads times; false when a read fails or differs.
+  bool ReadAlike(std::uint8_t reg, std::uint8_t* buf, std::int32_t n, bool pointerMessage);
 
   onewire::BusSession& bus_;
   onewire::DeviceTable& Asens_;

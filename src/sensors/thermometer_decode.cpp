@@ -8,6 +8,9 @@ namespace {
 
 constexpr std::uint8_t kPowerOnCountRemain = 0x0C;
 constexpr std::uint8_t kPowerOnCountPerC = 0x10;
+// The measuring range of both families.
+constexpr int kMinCelsius = -55;
+constexpr int kMaxCelsius = 125;
 
 std::int16_t Word(const Scratchpad& pad) {
   return static_cast<std::int16_t>(static_cast<std::uint16_t>(pad[1] << 8 | pad[0]));
@@ -41,6 +44,12 @@ ScratchpadContent CheckContent(std::uint8_t family, const Scratchpad& pad) {
   if (family == onewire::kFamilyDs18s20 && pad[7] == 0) return ScratchpadContent::kNoCountPerC;
   if (family == onewire::kFamilyDs18b20 && !Ds18b20Resolution(pad[4])) {
     return ScratchpadContent::kUnknownConfig;
+  }
+  // Whole degrees of the register word (0x10 counts halves, 0x28
+  // sixteenths), so undefined bits below the resolution cannot push it out.
+  const int degrees = Word(pad) >> (family == onewire::kFamilyDs18s20 ? 1 : 4);
+  if (degrees < kMinCelsius || degrees > kMaxCelsius) {
+    return ScratchpadContent::kOutOfRange;
   }
   return ScratchpadContent::kUsable;
 }

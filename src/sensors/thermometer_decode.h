@@ -17,6 +17,7 @@ enum class ScratchpadContent {
   kPowerOn,        // the device has not converted since it was powered
   kNoCountPerC,    // 0x10 with COUNT_PER_C 0: the fine formula would divide by it
   kUnknownConfig,  // 0x28 configuration with bit 7 set: no resolution of that code
+  kOutOfRange,     // outside the chips' -55..+125 C: a corruption the CRC-8 missed
   kUnknownFamily,
 };
 

@@ -300,16 +300,38 @@ TEST_F(CycleTest, SelectedBridgeWithoutSensorWritesTheNoSensorLines) {
   EXPECT_EQ(Asens[static_cast<std::size_t>(selected)].Temperature, -51.0);
 }
 
-TEST_F(CycleTest, FailedChipReadKeepsTheDisplayButWritesNoJournalLine) {
+TEST_F(CycleTest, FailedChipReadIsNeitherShownNorJournalled) {
   const int b = Add(0x19, 1);
   readers.bridges[b].sht = {{0x1A, 0x2B, 0x3C, 0x4D, 0, 0}, 19.0, 55.0, true};
   cycle.RefreshMeasurements(true);
+  EXPECT_EQ(lblValT28e17.Text(), "19,00 °C");
   readers.bridges[b].sht.readOk = false;
   Rescan();
   cycle.RefreshMeasurements(false);
-  EXPECT_EQ(lblValT28e17.Text(), "19,00 °C");
+  EXPECT_EQ(lblValT28e17.Text(), "??,??");
+  EXPECT_EQ(lblValH28e17.Text(), "??,??");
   EXPECT_EQ(File("t_", b), Line("19,00")) << "the old value came back with a new stamp";
   EXPECT_EQ(File("h_", b), Line("55,00"));
+}
+
+TEST_F(CycleTest, FailedHdcAfterAPressureReadingShowsNoPressureAsHumidity) {
+  const int b = Add(0x19, 1);
+  readers.bridges[b].hdc = {{1, 1, 1, 1, 1, 1}, 21.0, 40.0, true};
+  readers.bridges[b].pressureId = 0x58;
+  readers.bridges[b].pressure = 99.0;
+  readers.bridges[b].pressureTemperature = 23.5;
+  cycle.RefreshMeasurements(true);
+  EXPECT_EQ(lblValT28e17.Text(), "21,00 °C");
+  EXPECT_EQ(lblValH28e17.Text(), "40,00 %");
+  // The slot now holds the pressure sensor's temperature and the pressure.
+  readers.bridges[b].hdc.readOk = false;
+  Rescan();
+  cycle.RefreshMeasurements(false);
+  EXPECT_EQ(lblValT28e17.Text(), "??,??");
+  EXPECT_EQ(lblValH28e17.Text(), "??,??");
+  EXPECT_EQ(File("t_", b), Line("21,00"));
+  EXPECT_EQ(File("h_", b), Line("40,00"));
+  EXPECT_EQ(File("p_", b), Line("99,00") + Line("99,00", "2026.12.07 12:00:30"));
 }
 
 TEST_F(CycleTest, TwoSensorKindsGiveTwoTemperatureLinesAndTheLaterOneIsShown) {

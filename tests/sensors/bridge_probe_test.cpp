@@ -3,12 +3,15 @@
 #include <array>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "bridge_fixture.h"
 #include "onewire/sim/devices/bmp280_chip.h"
 #include "onewire/sim/devices/hdc_chip.h"
+#include "sensors/bridge_chip_decode.h"
 
 namespace orvel::sensors::testing {
 namespace {
@@ -130,8 +133,9 @@ TEST_F(BridgeBusTest, PressureSensorRoundTripsAcrossItsRange) {
 }
 
 TEST_F(BridgeBusTest, HdcThatVanishesAfterItsTemperatureKeepsTheOldHumidity) {
-  // Address phases: temperature write, temperature read, humidity write...
-  LoadProbe(R"({"hdc": {"temperature": 30.0, "humidity": 60.0, "faults": {"absent_after": 2}}})");
+  // Address phases: two temperature conversions (write, read), then the
+  // humidity write...
+  LoadProbe(R"({"hdc": {"temperature": 30.0, "humidity": 60.0, "faults": {"absent_after": 4}}})");
   Asens_[0].Temperature = 1.0;
   Asens_[0].Hu = 77.7;
   const ValuesRead v = chips_->getValue_HDC_THP(0);
@@ -148,7 +152,7 @@ TEST_F(BridgeBusTest, ProbeUnpluggedMidReadingKeepsTheOldHumidity) {
   // polls per transfer).
   int transfers_seen = 0;
   pump_.hook = [&](int) {
-    if (++transfers_seen == 5) driver_->bus().Remove(bridges_[0]->rom());
+    if (++transfers_seen == 9) driver_->bus().Remove(bridges_[0]->rom());
   };
   const ValuesRead v = chips_->getValue_HDC_THP(0);
   EXPECT_TRUE(v.temperature);
@@ -182,9 +186,15 @@ TEST_F(BridgeBusTest, PressureSensorThatVanishesShowsErrorsAndStoresNoPressure) 
     int answered;  // address phases before it stops answering
     std::vector<std::string> notices;
   };
-  // Phases: 0xF5 write, 0xF4 write, 0xF7 pointer, data read, 0x88 pointer.
-  for (const Case& c : {Case{0, {"ErrorRead -5"}}, Case{1, {"ErrorRead -5"}}, Case{2, {}},
-                        Case{3, {"2", "ErrorRead -5"}}, Case{4, {"ErrorRead -5"}}}) {
+  // Phases: 0xF5 write, 0xF4 write, then three times the 0xF7 pointer and
+  // the data read, then three times the 0x88 pointer and the calibration.
+  const std::vector<std::string> error{"ErrorRead -5"}, readError{"2", "ErrorRead -5"};
+  std::vector<Case> cases{{0, error}, {1, error}};
+  for (int phase = 2; phase < 14; ++phase) {
+    const bool pointer = phase % 2 == 0;
+    cases.push_back({phase, !pointer ? readError : phase < 8 ? std::vector<std::string>{} : error});
+  }
+  for (const Case& c : cases) {
     LoadProbe(R"({"bmp280": {"faults": {"absent_after": )" + std::to_string(c.answered) + "}}}");
     dialogs_.notices.clear();
     Asens_[0].Temperature = 11.0;
@@ -222,7 +232,7 @@ TEST_F(BridgeBusTest, WaitsAreSleepsOfTheirStatedLength) {
     read();
     return clock_.ElapsedMicros() - before_us;
   };
-  EXPECT_EQ(slept([&] { chips_->getValue_HDC_THP(0); }), 40000);
+  EXPECT_EQ(slept([&] { chips_->getValue_HDC_THP(0); }), 80000);  // two conversions each
   EXPECT_EQ(slept([&] { chips_->getValue_SHT_TH(0); }), 15000);
   EXPECT_EQ(slept([&] { pressure_->getValue_HDC_TP(0); }), 100000);
 }
@@ -237,6 +247,111 @@ TEST_F(BridgeBusTest, BridgeSleepsOnTheBroadcastAndWakesOnReset) {
   chips_->getSerial_HDC_THP(buf.data(), 0);
   EXPECT_FALSE(bridges_[0]->sleeping());
   EXPECT_EQ(buf, (Serial{0x01, 0x02, 0x03, 0x04, 0x05, 0xA6}));
+}
+
+// Replaces the reply byte `nth` after the busy wait (1: the status) of the
+// transfer that follows TMStrongAccess number `access` (0: the selection's).
+struct Spoil {
+  int access, nth;
+  std::int32_t value;
+};
+
+void SpoilReplies(testing_support::RecordingTmex& rec, std::vector<Spoil> spoils) {
+  auto access = std::make_shared<int>(-1);
+  auto after_poll = std::make_shared<int>(-1);
+  rec.SetHook([=](const std::string& op, int index, std::int32_t* r) {
+    if (op == "TMStrongAccess") {
+      *access = index;
+      *after_poll = -1;
+    }
+    if (op == "TMTouchBit") *after_poll = 0;
+    if (op != "TMTouchByte" || *after_poll < 0) return false;
+    ++*after_poll;
+    for (const Spoil& s : spoils) {
+      if (s.access == *access && s.nth == *after_poll) {
+        *r = s.value;
+        return true;
+      }
+    }
+    return false;
+  });
+}
+
+// HDC 21.3 C reads as code 0x5F1C. Accesses 1 and 2 carry the first
+// temperature conversion, 3 and 4 the second, 5 and 6 a third.
+TEST_F(BridgeBusTest, HdcConversionsThatDisagreeAreOutvotedOrRefused) {
+  struct Case {
+    const char* what;
+    std::vector<Spoil> spoils;
+    bool stored;
+    int conversions;
+  };
+  const Case cases[] = {
+      {"clean", {}, true, 2},
+      {"second LSB a little off", {{4, 3, 0x00}}, true, 3},
+      {"second MSB far off", {{4, 2, 0x00}}, true, 3},
+      {"first MSB far off", {{2, 2, 0xFF}}, true, 3},
+      {"second and third far off", {{4, 2, 0x00}, {6, 2, 0xFF}}, false, 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    LoadProbe(R"({"hdc": {"temperature": 21.3, "humidity": 45.2}})");
+    Asens_[0].Temperature = 1.0;
+    Asens_[0].Hu = 2.0;
+    SpoilReplies(*rec_, c.spoils);
+    const ValuesRead v = chips_->getValue_HDC_THP(0);
+    EXPECT_EQ(v.temperature, c.stored);
+    EXPECT_EQ(v.humidity, c.stored);
+    EXPECT_EQ(Asens_[0].Temperature, c.stored ? HdcTemperature(0x5F1C) : 1.0);
+    EXPECT_EQ(Asens_[0].Hu, c.stored ? HdcHumidity(sim::HdcChip::HumidityCode(45.2)) : 2.0);
+    // Read frames: the temperature conversions, then two of the humidity.
+    int reads = 0;
+    for (const auto& call : rec_->calls()) reads += call.rfind("TMTouchByte(87)", 0) == 0 ? 1 : 0;
+    EXPECT_EQ(reads, c.conversions + (c.stored ? 2 : 0));
+  }
+}
+
+// Accesses: 0 the selection's (0xF5 write), 1 the 0xF4 write, 2 to 7 the
+// data pointer and read three times, 8 to 13 the calibration three times.
+// Data bytes come after the status byte.
+TEST_F(BridgeBusTest, PressureReadsThatDisagreeOrLeaveTheRangeStoreNothing) {
+  struct Case {
+    const char* what;
+    std::string bmp280;
+    std::vector<Spoil> spoils;
+    bool stored;
+  };
+  const std::string normal = R"({"temperature": 25.08, "pressure": 100653.27})";
+  const Case cases[] = {
+      {"clean", normal, {}, true},
+      {"first data read spoiled", normal, {{3, 3, 0x00}}, false},
+      {"second data read spoiled", normal, {{5, 7, 0x00}}, false},
+      {"third data read spoiled", normal, {{7, 4, 0x00}}, false},
+      {"calibration spoiled", normal, {{9, 20, 0x00}}, false},
+      {"second calibration spoiled", normal, {{11, 2, 0x00}}, false},
+      {"third calibration spoiled", normal, {{13, 10, 0x00}}, false},
+      {"at -40 C and 300 hPa", R"({"temperature": -40.0, "pressure": 30000})", {}, true},
+      {"at 85 C and 1100 hPa", R"({"temperature": 85.0, "pressure": 110000})", {}, true},
+      {"above 85 C", R"({"temperature": 90.0, "pressure": 100000})", {}, false},
+      {"below -40 C", R"({"temperature": -45.0, "pressure": 100000})", {}, false},
+      {"below 300 hPa", R"({"temperature": 25.0, "pressure": 29000})", {}, false},
+      {"above 1100 hPa", R"({"temperature": 25.0, "pressure": 111000})", {}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    LoadProbe(R"({"bmp280": )" + c.bmp280 + "}");
+    Asens_[0].Temperature = 11.0;
+    Asens_[0].Hu = 99.0;
+    SpoilReplies(*rec_, c.spoils);
+    const ValuesRead v = pressure_->getValue_HDC_TP(0);
+    EXPECT_EQ(v.temperature, c.stored);
+    EXPECT_EQ(v.humidity, c.stored);
+    if (!c.stored) {
+      EXPECT_EQ(Asens_[0].Temperature, 11.0);
+      EXPECT_EQ(Asens_[0].Hu, 0.0);
+    }
+    EXPECT_TRUE(dialogs_.notices.empty());
+  }
 }
 
 // Transcripts of one reading of each chip, compared line by line with the

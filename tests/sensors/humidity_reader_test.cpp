@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
+#include <string>
 
 #include "onewire/sim/bus_file.h"
 #include "onewire/sim/devices/ds2438_device.h"
@@ -78,32 +80,65 @@ TEST_F(HumidityReading, InputSelectionFlipsOncePerReading) {
   EXPECT_EQ(Asens_[0].Hu, 54.8);
 }
 
-TEST_F(HumidityReading, FailedInputSwitchLeavesTheOtherVoltageAtZero) {
-  // StrongAccess 0 selection, 1 Convert T, 2 Convert V, 3 and 4 the first
-  // poll, 5 before the temperature, 6 before Write Scratchpad.
+// StrongAccess calls of one reading: 0 selection, 1 Convert T, 2 Convert V,
+// 3 and 4 the first poll, 5 before the temperature, 6 before Write Scratchpad.
+constexpr int kWriteScratchpadAccess = 6;
+
+TEST_F(HumidityReading, FailedInputSwitchIsAFailedReading) {
+  // The first reading after start-up: the other voltage was never measured.
   for (const std::uint8_t config : {0x07, 0x0F}) {
     SCOPED_TRACE(int{config});
     simbench::SensorBench bench;
     auto& device = bench.Add<Ds2438Device>(kHlt, Faults{}, Module(5.0, 2.5, 25.0, config));
     bench.PutInSlot(0, kHlt);
     bench.OpenSession();
+    bench.Asens_[0].Hu = 40.0;
     bench.recorder_.SetHook([](const std::string& op, int index, std::int32_t* result) {
-      if (op != "TMStrongAccess" || index != 6) return false;
+      if (op != "TMStrongAccess" || index != kWriteScratchpadAccess) return false;
       *result = 0;
       return true;
     });
     HumidityReader reader(bench.bus_, bench.Asens_, bench.clock_, bench.pump_);
-    ASSERT_TRUE(reader.getValueHLT(0));
+    EXPECT_FALSE(reader.getValueHLT(0));
     // The input was not switched: the module keeps its configuration.
     EXPECT_EQ(device.Status(bench.driver_.bus().Now()) & 0x0F, config);
-    if (config == 0x07) {
-      EXPECT_EQ(reader.Vsens, 0.0);
-      EXPECT_EQ(bench.Asens_[0].Hu, 998.0);
-    } else {
-      EXPECT_EQ(reader.ADC0_val, 0.0);
-      EXPECT_EQ(bench.Asens_[0].Hu, 0.0);
-    }
+    EXPECT_EQ(bench.Asens_[0].Hu, 40.0);
   }
+}
+
+// The two modules of a bus file in slots 0 and 1, the session open.
+std::unique_ptr<simbench::SensorBench> TwoModules(const std::string& file) {
+  auto bench = std::make_unique<simbench::SensorBench>(sim::ParseBusFile(file, "bus.json"));
+  bench->PutInSlot(0, kHlt);
+  bench->PutInSlot(1, MakeRom(0x26, 0x000000A1B2C4));
+  bench->OpenSession();
+  return bench;
+}
+
+TEST(HumidityModules, LostInputSwitchNeverBorrowsAnotherModulesVoltage) {
+  auto owned = TwoModules(R"({"devices": [
+    {"family": "26", "serial": "000000A1B2C3", "temperature": 25.0, "vdd": 5.0, "rh": 20.0},
+    {"family": "26", "serial": "000000A1B2C4", "temperature": 25.0, "vdd": 5.0, "rh": 80.0}]})");
+  simbench::SensorBench& bench = *owned;
+  HumidityReader reader(bench.bus_, bench.Asens_, bench.clock_, bench.pump_);
+  ASSERT_TRUE(reader.getValueHLT(0));
+  EXPECT_NEAR(bench.Asens_[0].Hu, 20.0, 0.2);
+  bench.Asens_[1].Hu = 81.0;
+  // The second module's Write Scratchpad is lost.
+  int first = -1;
+  bench.recorder_.SetHook([&](const std::string& op, int index, std::int32_t* result) {
+    if (op != "TMStrongAccess") return false;
+    if (first < 0) first = index;
+    if (index - first != kWriteScratchpadAccess) return false;
+    *result = 0;
+    return true;
+  });
+  EXPECT_FALSE(reader.getValueHLT(1));
+  EXPECT_EQ(bench.Asens_[1].Hu, 81.0);
+  bench.recorder_.SetHook(nullptr);
+  // The next reading switches again and measures both inputs itself.
+  ASSERT_TRUE(reader.getValueHLT(1));
+  EXPECT_NEAR(bench.Asens_[1].Hu, 80.0, 0.2);
 }
 
 TEST_F(HumidityReading, BusyForeverEndsWithin1sOfVirtualTimeWith996) {
@@ -183,9 +218,23 @@ TEST_F(HumidityReading, ComputeHumidityReportsSelectionFaults) {
       *result = 0;
       return true;
     });
-    reader_.ComputeHumidity(0);
+    // An invalid session leaves the old value, which is then no reading.
+    EXPECT_EQ(reader_.ComputeHumidity(0), c.hu != 40.0);
     EXPECT_EQ(Asens_[0].Hu, c.hu);
   }
+}
+
+TEST_F(HumidityReading, InvalidSessionAtTheEndIsAFailedReading) {
+  AddModule(Module(5.0, 2.5));
+  Asens_[0].Hu = 40.0;
+  // TMValidSession: 0 the reading's selection, 1 that of ComputeHumidity.
+  recorder_.SetHook([](const std::string& op, int index, std::int32_t* result) {
+    if (op != "TMValidSession" || index != 1) return false;
+    *result = 0;
+    return true;
+  });
+  EXPECT_FALSE(reader_.getValueHLT(0));
+  EXPECT_EQ(Asens_[0].Hu, 40.0);
 }
 
 TEST_F(HumidityReading, CrcErrorsMakeThePollReadAgain) {
@@ -205,14 +254,11 @@ TEST_F(HumidityReading, CrcErrorsMakeThePollReadAgain) {
 }
 
 TEST_F(HumidityReading, RelativeHumidityOfTheBusFileComesBack) {
-  const std::string file = R"({"devices": [
+  auto owned = TwoModules(R"({"devices": [
     {"family": "26", "serial": "000000A1B2C3", "temperature": 24.0, "vdd": 5.0, "rh": 45.0},
     {"family": "26", "serial": "000000A1B2C4", "temperature": -5.0, "vdd": 4.8, "rh": 80.0,
-     "config": 7}]})";
-  simbench::SensorBench bench(sim::ParseBusFile(file, "bus.json"));
-  bench.PutInSlot(0, kHlt);
-  bench.PutInSlot(1, MakeRom(0x26, 0x000000A1B2C4));
-  bench.OpenSession();
+     "config": 7}]})");
+  simbench::SensorBench& bench = *owned;
   HumidityReader reader(bench.bus_, bench.Asens_, bench.clock_, bench.pump_);
   ASSERT_TRUE(reader.getValueHLT(0));
   EXPECT_NEAR(bench.Asens_[0].Hu, 45.0, 0.2);

@@ -120,6 +120,29 @@ TEST(ThermometerDecode, ContentWithoutAMeaningIsAFailedReading) {
   EXPECT_EQ(CheckContent(0x26, Pad(0x0191, 0x7F, 0x0C, 0x10)), ScratchpadContent::kUnknownFamily);
 }
 
+TEST(ThermometerDecode, WordsOutsideTheMeasuringRangeAreFailedReadings) {
+  struct Case {
+    std::uint8_t family;
+    std::uint16_t word;
+    bool usable;
+  };
+  for (const Case c : {Case{k28, 0x07D0, true},      // +125
+                       Case{k28, 0x07E0, false},     // +126
+                       Case{k28, 0xFC90, true},      // -55
+                       Case{k28, 0xFC80, false},     // -56
+                       Case{k28, 0x7FF0, false},     // +2047
+                       Case{k10, 0x00FA, true},      // +125
+                       Case{k10, 0x00FC, false},     // +126
+                       Case{k10, 0xFF92, true},      // -55
+                       Case{k10, 0xFF90, false},     // -56
+                       Case{k10, 0xFED7, false}}) {  // -148.5, once passed by a CRC-8
+    SCOPED_TRACE(testing::Message() << int{c.family} << " " << std::hex << c.word);
+    const auto pad = Pad(c.word, 0x7F, 0x0C, 0x10);
+    EXPECT_EQ(CheckContent(c.family, pad) == ScratchpadContent::kUsable, c.usable);
+    EXPECT_EQ(DecodeTemperature(c.family, pad).has_value(), c.usable);
+  }
+}
+
 TEST(ThermometerDecode, AlarmBytesAreSigned) {
   EXPECT_EQ(AlarmByteValue(0x7F), 127.0);
   EXPECT_EQ(AlarmByteValue(0x80), -128.0);
