@@ -332,6 +332,7 @@ TEST_F(StationSimTest, ASessionStartWithoutAHandleFailsThePoll) {
   for (const auto& call : tmex.calls()) {
     EXPECT_EQ(call.rfind("TMStrongAccess", 0), std::string::npos) << call;
   }
+}
 
 // Every sensor kind on a line that spoils 2 % of the bytes the devices send.
 constexpr const char* kNoisyBus = R"({
