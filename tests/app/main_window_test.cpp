@@ -2,6 +2,7 @@
 // list handlers, value texts and closing in the middle of a poll.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QTest>
 #include <algorithm>
 
@@ -64,11 +65,20 @@ TEST_P(WindowStart, CaptionButtonAndTimerAfterTheQuestions) {
   rig.dialogs.folders = c.folders;
   rig.dialogs.texts = c.texts;
   // While a question is open: no poll timer running, no bus traffic.
+  // The indicator timer runs from start-up, the questions included.
   int questions = 0;
   rig.dialogs.on_question = [&] {
     ++questions;
     EXPECT_LT(rig.timers.NextDueMicros(), 0) << "poll timer runs during the questions";
     EXPECT_TRUE(rig.tmex.calls().empty()) << "bus touched during the questions";
+    int windows = 0;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      if (const auto* w = dynamic_cast<const TFrmMain*>(top)) {
+        ++windows;
+        EXPECT_TRUE(w->TimerCheckTmrActive()) << "indicator timer stopped during the questions";
+      }
+    }
+    EXPECT_EQ(windows, 1);
   };
   TFrmMain& w = rig.Open();
   EXPECT_GT(questions, 0);
