@@ -186,7 +186,6 @@ MainForm BuildMainForm(QWidget& window) {
   f.txt1->setText(QString::fromUtf8(kMakerName));
   f.txt1->move(112, 210);
   f.txt1->adjustSize();
-  f.txt1->setCursor(Qt::PointingHandCursor);
 
   f.lbl6 = Make<ClickLabel>(w, "lbl6");
   QFont link = FormFont(13, false, "Arial");

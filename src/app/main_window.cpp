@@ -69,8 +69,11 @@ TFrmMain::TFrmMain(FrmMainDeps deps, QWidget* parent)
       core::StartupSettings{});
   poster_.OnTick = [this](std::uint32_t count) { station_->Tick(count); };
 
+  // Runs from start-up: the modal questions let it through, so the square
+  // shows the poll timer off while they are open.
   TimerCheckTmr_.setInterval(200);
   connect(&TimerCheckTmr_, &QTimer::timeout, this, [this] { TimerCheckTmrTimer(); });
+  TimerCheckTmr_.start();
 
   WireHandlers();
   qApp->installEventFilter(this);
@@ -93,7 +96,6 @@ void TFrmMain::FormCreate() {
   const core::StartupSettings& s = station_->settings();
   setWindowTitle(ToQt(measure::StartupCaption(kAppTitle, s)));
   f_.btnPathToDir->setEnabled(measure::FolderButtonEnabled(s));
-  TimerCheckTmr_.start();
   station_->Start();
 }
 

@@ -59,6 +59,19 @@ void QtDialogs::ShowNotice(const std::string& text) {
   box.exec();
 }
 
+void QtDialogs::OpenNotice(const std::string& text, std::function<void()> dismissed) {
+  // Owned by the window, so it goes with the window.
+  auto* box = new QMessageBox(QMessageBox::NoIcon, app_title_, ToQt(text), QMessageBox::Ok, owner_);
+  box->setObjectName(QStringLiteral("openNoticeBox"));
+  box->setWindowModality(Qt::NonModal);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setAttribute(Qt::WA_QuitOnClose, false);
+  QObject::connect(box, &QDialog::finished, box, [dismissed = std::move(dismissed)] {
+    if (dismissed) dismissed();
+  });
+  box->show();
+}
+
 void QtDialogs::OpenWithShell(const std::string& target) {
   const QString q = ToQt(target);
   const QUrl url = QUrl(q, QUrl::StrictMode);

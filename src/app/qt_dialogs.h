@@ -19,6 +19,10 @@ class QtDialogs final : public core::Dialogs {
   std::string AskText(const std::string& caption, const std::string& prompt,
                       const std::string& default_text) override;
   void ShowNotice(const std::string& text) override;
+  // A box that blocks no window and runs no loop of its own: a close
+  // request reaches the window while it stands, and it never keeps the
+  // program alive.
+  void OpenNotice(const std::string& text, std::function<void()> dismissed) override;
   void OpenWithShell(const std::string& target) override;
 
   // Boxes are shown over this window when it is visible, else centred on

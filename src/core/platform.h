@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace orvel::core {
@@ -25,6 +26,13 @@ class Dialogs {
                               const std::string& default_text) = 0;
   // Waits for OK; the box is titled with the application title.
   virtual void ShowNotice(const std::string& text) = 0;
+  // The same notice without waiting and without blocking the window:
+  // `dismissed` runs on the UI thread once the user has closed it. Where
+  // nothing stands on screen, this is the waiting notice.
+  virtual void OpenNotice(const std::string& text, std::function<void()> dismissed) {
+    ShowNotice(text);
+    dismissed();
+  }
   // The desktop's "open" action; failures are ignored.
   virtual void OpenWithShell(const std::string& target) = 0;
   // What the notices that follow are about (the device's ROM text and the

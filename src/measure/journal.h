@@ -7,12 +7,19 @@
 #include "core/platform.h"
 #include "core/settings.h"
 #include "measure/journal_files.h"
+#include "measure/one_notice.h"
 #include "onewire/current_sens.h"
 
 namespace orvel::measure {
 
+// The line below a journal error that stood for others while it was open.
+inline constexpr char kHeldJournalErrors[] =
+    "Ошибок записи в журнал, пока было открыто предыдущее сообщение: ";
+
 // The CSV journal: one file per quantity prefix and device in the chosen
-// folder, one "stamp ; value" line per write.
+// folder, one "stamp ; value" line per write. A failed write is reported
+// with the system's reason, one box at a time, and the cycle goes on while
+// the box stands.
 class Journal {
  public:
   Journal(onewire::DeviceTable& Asens, const core::StartupSettings& settings, core::Clock& clock,
@@ -33,9 +40,9 @@ class Journal {
   onewire::DeviceTable& Asens_;
   const core::StartupSettings& settings_;
   core::Clock& clock_;
-  core::Dialogs& dialogs_;
   const core::LocaleSeparators& separators_;
   JournalFiles& files_;
+  OneNoticeAtATime errors_;
 };
 
 }  // namespace orvel::measure

@@ -55,24 +55,38 @@ class OsJournalFile final : public JournalFile {
   }
   std::int64_t Size() override { return SizeOf(fd_); }
   std::int64_t Write(const char* data, std::size_t size) override {
-    return WriteTo(fd_, data, size);
+    const std::int64_t n = WriteTo(fd_, data, size);
+    if (n < 0) Note();
+    return n;
   }
-  bool Truncate(std::int64_t length) override { return CutTo(fd_, length); }
+  bool Truncate(std::int64_t length) override { return CutTo(fd_, length) || Note(); }
   bool Close() override {
     const int fd = fd_;
     fd_ = -1;
-    return CloseFd(fd);
+    return CloseFd(fd) || Note();
   }
+  int Error() const override { return error_; }
 
  private:
+  // Keeps the first failure's errno; false, for the failing call to return.
+  bool Note() {
+    if (error_ == 0) error_ = errno;
+    return false;
+  }
+
   int fd_;
+  int error_ = 0;
 };
 
 }  // namespace
 
-std::unique_ptr<JournalFile> OsJournalFiles::OpenForAppend(const std::string& path) {
+std::unique_ptr<JournalFile> OsJournalFiles::OpenForAppend(const std::string& path, int& error) {
+  error = 0;
   const int fd = OpenAppend(path.c_str());
-  if (fd < 0) return nullptr;
+  if (fd < 0) {
+    error = errno;
+    return nullptr;
+  }
   return std::make_unique<OsJournalFile>(fd);
 }
 

@@ -18,6 +18,9 @@ class JournalFile {
   // Cuts the file back to `length` bytes.
   virtual bool Truncate(std::int64_t length) = 0;
   virtual bool Close() = 0;
+  // The system's error number (errno) of the first call that failed; 0 while
+  // none has.
+  virtual int Error() const = 0;
 };
 
 // The file system as the journal needs it. A fake stands in for tests of
@@ -26,14 +29,14 @@ class JournalFiles {
  public:
   virtual ~JournalFiles() = default;
   // Opens the file for appending, creating it when missing; nullptr when
-  // that fails.
-  virtual std::unique_ptr<JournalFile> OpenForAppend(const std::string& path) = 0;
+  // that fails, with the system's error number in `error`.
+  virtual std::unique_ptr<JournalFile> OpenForAppend(const std::string& path, int& error) = 0;
 };
 
 // The real file system.
 class OsJournalFiles final : public JournalFiles {
  public:
-  std::unique_ptr<JournalFile> OpenForAppend(const std::string& path) override;
+  std::unique_ptr<JournalFile> OpenForAppend(const std::string& path, int& error) override;
 };
 
 #ifdef _WIN32

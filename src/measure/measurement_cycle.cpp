@@ -106,6 +106,14 @@ void MeasurementCycle::ClearValues() {
   }
 }
 
+void MeasurementCycle::NoteSelections() {
+  const core::ListControl* lists[] = {&c_.cmb1820, &c_.cmbhlt, &c_.cmbds28e17};
+  for (std::size_t i = 0; i < selectedRoms_.size(); ++i) {
+    std::string rom = ItemRomText(lists[i]->Text());
+    if (!rom.empty()) selectedRoms_[i] = std::move(rom);
+  }
+}
+
 void MeasurementCycle::RebuildLists() {
   unsigned number = 0;
   const int found = std::clamp<int>(state_.FoundDev, 0, onewire::kSlotCount);
@@ -127,8 +135,20 @@ void MeasurementCycle::RebuildLists() {
         continue;
     }
     list->Append(ItemText(number, sens.ROMS));
-    list->Select(0);
     ++number;
+  }
+  // The device selected before, while it is still listed; else the first.
+  core::ListControl* lists[] = {&c_.cmb1820, &c_.cmbhlt, &c_.cmbds28e17};
+  for (std::size_t i = 0; i < selectedRoms_.size(); ++i) {
+    core::ListControl& list = *lists[i];
+    int keep = 0;
+    for (int pos = 0; pos < list.Count(); ++pos) {
+      if (ItemRomText(list.Item(pos)) == selectedRoms_[i]) {
+        keep = pos;
+        break;
+      }
+    }
+    if (list.Count() > 0) list.Select(keep);
   }
 }
 
@@ -310,6 +330,7 @@ bool MeasurementCycle::BridgeTab() {
 }
 
 void MeasurementCycle::RefreshMeasurements(bool rebuild) {
+  NoteSelections();
   if (rebuild || state_.FoundDev == 0) ResetLists();
   if (state_.FoundDev == 0) return;
   if (rebuild) RebuildLists();

@@ -73,6 +73,8 @@ class MeasurementCycle {
   bool Continuing() const;
   void ResetLists();
   void RebuildLists();
+  // Remembers each list's selected ROM text, kept while a list is empty.
+  void NoteSelections();
   bool ThermometerTab();
   bool HumidityTab();
   bool BridgeTab();
@@ -92,6 +94,10 @@ class MeasurementCycle {
   core::Clock& clock_;
   const core::StartupSettings& settings_;
   const core::LocaleSeparators& separators_;
+  // The ROM text selected in cmb1820, cmbhlt and cmbds28e17, which a rebuild
+  // selects again while that device is listed: the large value must not
+  // switch to another sensor because some device came or went.
+  std::array<std::string, 3> selectedRoms_;
 };
 
 // Characters 4 to 19 of a list item: its ROM text; empty when shorter.

@@ -161,6 +161,15 @@ TEST_F(MainFormTest, PressureRowStaysHidden) {
   EXPECT_TRUE(W("cmbhlt")->toolTip().isEmpty());
 }
 
+TEST_F(MainFormTest, OnlyTheWebAddressHasTheHandCursor) {
+  std::vector<std::string> hands;
+  for (const QWidget* w : rig.window->findChildren<QWidget*>()) {
+    if (w->testAttribute(Qt::WA_SetCursor) && w->cursor().shape() == Qt::PointingHandCursor)
+      hands.push_back(w->objectName().toStdString());
+  }
+  EXPECT_EQ(hands, std::vector<std::string>{"lbl6"});
+}
+
 TEST_F(MainFormTest, ListsArePickOnlyExceptPortAndAdapter) {
   for (const char* name : {"cmb1820", "cmbhlt", "cmbds28e17"})
     EXPECT_FALSE(static_cast<QComboBox*>(W(name))->isEditable()) << name;

@@ -1,11 +1,20 @@
 // The window at work on a simulated bus in virtual time: start-up, keys,
 // list handlers, value texts and closing in the middle of a poll.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <QApplication>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
+#include <QWindow>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 
 #include "app/form_texts.h"
+#include "app/qt_dialogs.h"
 #include "app/window_rig.h"
 #include "onewire/sim/sim_bus.h"
 
@@ -64,11 +73,20 @@ TEST_P(WindowStart, CaptionButtonAndTimerAfterTheQuestions) {
   rig.dialogs.folders = c.folders;
   rig.dialogs.texts = c.texts;
   // While a question is open: no poll timer running, no bus traffic.
+  // The indicator timer runs from start-up, the questions included.
   int questions = 0;
   rig.dialogs.on_question = [&] {
     ++questions;
     EXPECT_LT(rig.timers.NextDueMicros(), 0) << "poll timer runs during the questions";
     EXPECT_TRUE(rig.tmex.calls().empty()) << "bus touched during the questions";
+    int windows = 0;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      if (const auto* w = dynamic_cast<const TFrmMain*>(top)) {
+        ++windows;
+        EXPECT_TRUE(w->TimerCheckTmrActive()) << "indicator timer stopped during the questions";
+      }
+    }
+    EXPECT_EQ(windows, 1);
   };
   TFrmMain& w = rig.Open();
   EXPECT_GT(questions, 0);
@@ -441,6 +459,51 @@ TEST(WindowClose, InTheMiddleOfAPoll) {
   EXPECT_EQ(w.station().flagExit(), 2);
   EXPECT_EQ(CountCalls(rig.tmex.calls(), "TMClose"), 1);
   EXPECT_FALSE(rig.NextTick());
+}
+
+// The journal folder removed under a running window, with the real boxes
+// and files, everything inside the application's own loop as in the
+// program: the journal's box stands alone while polls go on, blocks no
+// window, and a close request from the window system ends the loop.
+TEST(WindowClose, WhileAJournalBoxStandsTheProgramEnds) {
+  char pattern[] = "/tmp/orvel-gone-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string folder = pattern;
+  std::filesystem::remove(folder);
+  WindowRig rig(kEachTab, {true, folder, 1});
+  QtDialogs dialogs(QString::fromUtf8(kAppTitle));
+  measure::OsJournalFiles files;
+  TFrmMain& w = rig.Open(dialogs, files);
+  dialogs.SetOwner(&w);
+  w.show();
+
+  std::vector<std::string> texts;
+  bool blocked = true;
+  QTimer::singleShot(0, &w, [&] {
+    rig.Polls(3);  // five journal files fail in each
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      auto* box = qobject_cast<QMessageBox*>(top);
+      if (box != nullptr && box->isVisible()) texts.push_back(box->text().toStdString());
+    }
+    blocked = QApplication::activeModalWidget() != nullptr;
+    w.windowHandle()->close();  // as the window system sends it
+  });
+  // Only reached when the close is held: the loop would run for ever.
+  QTimer guard;
+  guard.setSingleShot(true);
+  QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+  guard.start(5000);
+  const int result = QApplication::exec();
+  guard.stop();
+
+  EXPECT_EQ(result, 0) << "the close request did not end the program";
+  ASSERT_EQ(texts.size(), 1u) << "one journal box at a time";
+  EXPECT_NE(texts[0].find(std::string("(") + std::strerror(ENOENT) + ")"), std::string::npos)
+      << texts[0];
+  EXPECT_FALSE(blocked) << "the journal box blocks the window";
+  EXPECT_GE(w.station().poll().Polls(), 3u);
+  EXPECT_FALSE(w.isVisible());
+  EXPECT_EQ(w.station().flagExit(), 1);
 }
 
 }  // namespace

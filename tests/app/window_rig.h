@@ -62,9 +62,12 @@ class WindowRig {
         answers_(std::move(answers)) {}
 
   // Builds the window, which asks the scripted questions and starts.
-  app::TFrmMain& Open() {
-    window = std::make_unique<app::TFrmMain>(app::FrmMainDeps{
-        tmex, clock, dialogs, timers, files, core::LocaleSeparators{',', '.', ':'}, answers_});
+  app::TFrmMain& Open() { return Open(dialogs, files); }
+  // The same with other dialogues and journal files: the real ones.
+  app::TFrmMain& Open(core::Dialogs& with_dialogs, measure::JournalFiles& with_files) {
+    window = std::make_unique<app::TFrmMain>(
+        app::FrmMainDeps{tmex, clock, with_dialogs, timers, with_files,
+                         core::LocaleSeparators{',', '.', ':'}, answers_});
     return *window;
   }
 

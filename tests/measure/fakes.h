@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -17,12 +18,13 @@ class FakeJournalFiles final : public JournalFiles {
  public:
   std::map<std::string, std::string> files;
   std::vector<std::string> refuseOpen;  // paths whose open fails
+  int refuseError = EACCES;             // with this errno, as a file held by another program
   std::int64_t spaceLeft = -1;          // bytes the disk still takes; -1 unlimited
-  bool failClose = false;
+  bool failClose = false;               // with EIO
   int opens = 0;
   int openNow = 0;  // files currently open
 
-  std::unique_ptr<JournalFile> OpenForAppend(const std::string& path) override;
+  std::unique_ptr<JournalFile> OpenForAppend(const std::string& path, int& error) override;
 };
 
 class FakeJournalFile final : public JournalFile {
@@ -39,7 +41,7 @@ class FakeJournalFile final : public JournalFile {
     if (fs_.spaceLeft >= 0) {
       n = std::min<std::size_t>(size, static_cast<std::size_t>(fs_.spaceLeft));
       fs_.spaceLeft -= static_cast<std::int64_t>(n);
-      if (n == 0) return -1;
+      if (n == 0) return Fail(ENOSPC);
     }
     fs_.files[path_].append(data, n);
     return static_cast<std::int64_t>(n);
@@ -53,19 +55,33 @@ class FakeJournalFile final : public JournalFile {
   bool Close() override {
     if (open_) --fs_.openNow;
     open_ = false;
-    return !fs_.failClose;
+    if (!fs_.failClose) return true;
+    Fail(EIO);
+    return false;
   }
+  int Error() const override { return error_; }
 
  private:
+  int Fail(int error) {
+    if (error_ == 0) error_ = error;
+    return -1;
+  }
+
   FakeJournalFiles& fs_;
   std::string path_;
   bool open_ = true;
+  int error_ = 0;
 };
 
-inline std::unique_ptr<JournalFile> FakeJournalFiles::OpenForAppend(const std::string& path) {
+inline std::unique_ptr<JournalFile> FakeJournalFiles::OpenForAppend(const std::string& path,
+                                                                    int& error) {
   ++opens;
+  error = 0;
   for (const auto& p : refuseOpen) {
-    if (p == path) return nullptr;
+    if (p == path) {
+      error = refuseError;
+      return nullptr;
+    }
   }
   files[path];  // created by the first open
   return std::make_unique<FakeJournalFile>(*this, path);

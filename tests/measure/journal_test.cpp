@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -25,6 +27,11 @@ const std::string kFile = std::string("/j/t_") + kRom + ".csv";
 const std::string kHeldOpen =
     std::string("Файл t_") + kRom + ".csv  открыт в другой программе и не может быть записан!";
 const std::string kNotWritten = std::string("Файл t_") + kRom + ".csv не может быть записан!";
+
+// A journal message with the system's reason for the failure.
+std::string Because(const std::string& text, int error) {
+  return text + " (" + std::strerror(error) + ")";
+}
 
 class JournalTest : public ::testing::Test {
  protected:
@@ -109,7 +116,7 @@ TEST_F(JournalTest, NoFolderWritesNothingAndSaysNothing) {
 TEST_F(JournalTest, FileHeldOpenShowsTheMessageAndStillMovesTheGate) {
   files.refuseOpen = {kFile};
   journal.WriteJournal(0, "t_", true, 1.0);
-  ASSERT_EQ(dialogs.notices, std::vector<std::string>{kHeldOpen});
+  ASSERT_EQ(dialogs.notices, std::vector<std::string>{Because(kHeldOpen, EACCES)});
   journal.WriteJournal(0, "t_", true, 1.0);  // held back by the gate
   EXPECT_EQ(dialogs.notices.size(), 1u);
   clock.Advance(31'000'000);
@@ -124,7 +131,7 @@ TEST_F(JournalTest, FullDiskCutsThePartialLineBackAndReports) {
   files.spaceLeft = 10;  // less than a line
   journal.WriteJournal(0, "t_", true, 2.0);
   EXPECT_EQ(files.files[kFile], before) << "a half line was left behind";
-  EXPECT_EQ(dialogs.notices, std::vector<std::string>{kNotWritten});
+  EXPECT_EQ(dialogs.notices, std::vector<std::string>{Because(kNotWritten, ENOSPC)});
   EXPECT_GT(Asens[0].lastWrLogDateTime, clock.Now()) << "the gate moves after a failure too";
   files.spaceLeft = -1;
   clock.Advance(31'000'000);
@@ -137,13 +144,13 @@ TEST_F(JournalTest, DiskAlreadyFullLeavesTheFileAlone) {
   files.spaceLeft = 0;
   journal.WriteJournal(0, "t_", false, 2.0);
   EXPECT_EQ(files.files[kFile], "");
-  EXPECT_EQ(dialogs.notices, std::vector<std::string>{kNotWritten});
+  EXPECT_EQ(dialogs.notices, std::vector<std::string>{Because(kNotWritten, ENOSPC)});
 }
 
 TEST_F(JournalTest, FailedCloseIsReported) {
   files.failClose = true;
   journal.WriteJournal(0, "t_", false, 1.0);
-  EXPECT_EQ(dialogs.notices, std::vector<std::string>{kNotWritten});
+  EXPECT_EQ(dialogs.notices, std::vector<std::string>{Because(kNotWritten, EIO)});
 }
 
 // The same journal on the real file system.
@@ -188,31 +195,100 @@ TEST_F(RealJournalTest, AppendsCrLfLines) {
 TEST_F(RealJournalTest, MissingFolderReportsTheOpenFailure) {
   settings.LogFolder = (dir / "gone").string();
   journal.WriteJournal(0, "t_", true, 1.0);
-  EXPECT_EQ(dialogs.notices, std::vector<std::string>{kHeldOpen});
+  EXPECT_EQ(dialogs.notices, std::vector<std::string>{Because(kHeldOpen, ENOENT)});
 }
 
 TEST_F(RealJournalTest, UnwritableFolderReportsTheOpenFailure) {
+  int expected = EACCES;
   if (geteuid() == 0) {
     // Root writes into read-only folders; /proc refuses new files to anyone.
     settings.LogFolder = "/proc";
+    expected = ENOENT;
   } else {
     chmod(dir.c_str(), 0500);
   }
   journal.WriteJournal(0, "t_", true, 1.0);
-  EXPECT_EQ(dialogs.notices, std::vector<std::string>{kHeldOpen});
+  EXPECT_EQ(dialogs.notices, std::vector<std::string>{Because(kHeldOpen, expected)});
 }
 
 TEST_F(RealJournalTest, NameTakenByAFolderReportsTheOpenFailure) {
   fs::create_directory(file());
   journal.WriteJournal(0, "t_", true, 1.0);
-  EXPECT_EQ(dialogs.notices, std::vector<std::string>{kHeldOpen});
+  EXPECT_EQ(dialogs.notices, std::vector<std::string>{Because(kHeldOpen, EISDIR)});
 }
 
 TEST_F(RealJournalTest, DeviceWithoutSpaceReportsTheWriteFailure) {
   if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
   fs::create_symlink("/dev/full", file());
   journal.WriteJournal(0, "t_", true, 1.0);
-  EXPECT_EQ(dialogs.notices, std::vector<std::string>{kNotWritten});
+  EXPECT_EQ(dialogs.notices, std::vector<std::string>{Because(kNotWritten, ENOSPC)});
+}
+
+// Boxes that stay on screen until the test dismisses them, as the window's
+// journal boxes do; a waiting box is written down apart.
+class StandingBoxes final : public core::Dialogs {
+ public:
+  bool AskYesNo(const std::string&) override { return false; }
+  std::string ChooseFolder(const std::string&) override { return {}; }
+  std::string AskText(const std::string&, const std::string&, const std::string& d) override {
+    return d;
+  }
+  void ShowNotice(const std::string& text) override { waited.push_back(text); }
+  void OpenNotice(const std::string& text, std::function<void()> dismissed) override {
+    opened.push_back(text);
+    standing.push_back(std::move(dismissed));
+  }
+  void OpenWithShell(const std::string&) override {}
+  void DismissOldest() {
+    std::function<void()> dismissed = std::move(standing.front());
+    standing.erase(standing.begin());
+    dismissed();
+  }
+
+  std::vector<std::string> waited;  // boxes that held up the cycle
+  std::vector<std::string> opened;
+  std::vector<std::function<void()>> standing;
+};
+
+// The journal folder removed while the program runs: four devices, a write
+// for each every cycle, over three cycles.
+TEST_F(RealJournalTest, RemovedFolderShowsOneBoxAtATimeWithTheSystemsReason) {
+  StandingBoxes boxes;
+  Journal shown{Asens, settings, clock, boxes, separators, files};
+  for (std::size_t i = 1; i < 4; ++i) Asens[i].ROMS = std::string(15, '0') + char('0' + i);
+  fs::remove_all(dir);
+  const auto cycle = [&] {
+    for (std::int16_t slot = 0; slot < 4; ++slot) {
+      Asens[static_cast<std::size_t>(slot)].lastWrLogDateTime = 0.0;  // the scan's doing
+      shown.WriteJournal(slot, "t_", true, 20.0);
+    }
+    clock.Advance(30'000'000);
+  };
+  cycle();
+  ASSERT_EQ(boxes.opened, std::vector<std::string>{Because(kHeldOpen, ENOENT)});
+  cycle();
+  cycle();
+  EXPECT_TRUE(boxes.waited.empty()) << "a journal box held up the cycle";
+  EXPECT_EQ(boxes.opened.size(), 1u);
+  EXPECT_EQ(boxes.standing.size(), 1u);
+
+  // Dismissed: the last of the eleven held back is shown, with their count.
+  boxes.DismissOldest();
+  ASSERT_EQ(boxes.opened.size(), 2u);
+  EXPECT_EQ(boxes.opened[1],
+            Because("Файл t_0000000000000003.csv  открыт в другой программе и не может быть "
+                    "записан!",
+                    ENOENT) +
+                "\n" + kHeldJournalErrors + "11");
+  EXPECT_EQ(boxes.standing.size(), 1u);
+  boxes.DismissOldest();
+  EXPECT_TRUE(boxes.standing.empty()) << "nothing was held back meanwhile";
+
+  // The next failure opens a box of its own again.
+  cycle();
+  EXPECT_EQ(boxes.opened.size(), 3u);
+  EXPECT_EQ(boxes.opened[2], Because(kHeldOpen, ENOENT));
+  EXPECT_EQ(boxes.standing.size(), 1u);
 }
 
 }  // namespace

@@ -132,6 +132,100 @@ TEST_F(CycleTest, ItemNumbersAreSharedByTheThreeLists) {
   EXPECT_EQ(lblTvalue.Text(), "21 °C");
 }
 
+// A rebuild after a device came or went keeps each list on the device the
+// user chose while it is still on the bus; a list whose device left falls
+// back to its first item. Journal off, so the labels show what was read
+// for the selected devices only.
+struct RebuildCase {
+  const char* name;
+  std::vector<std::pair<std::uint8_t, std::uint64_t>> after;  // family, serial in slot order
+  std::uint64_t thermometer, humidity, bridge;                // serials selected afterwards
+};
+void PrintTo(const RebuildCase& c, std::ostream* os) { *os << c.name; }
+
+class RebuildSelectionTest : public CycleTest, public ::testing::WithParamInterface<RebuildCase> {
+ protected:
+  // The scan's slots for this bus; each device's readings follow its serial.
+  void Lay(const std::vector<std::pair<std::uint8_t, std::uint64_t>>& bus) {
+    FoundDev = 0;
+    readers.thermometer.clear();
+    readers.humidity.clear();
+    readers.bridges.clear();
+    for (const auto& [family, serial] : bus) {
+      const int slot = Add(family, serial);
+      const double v = static_cast<double>(serial);
+      if (family == 0x28) readers.thermometer[slot] = v;
+      if (family == 0x26) readers.humidity[slot] = 10 * v;
+      if (family == 0x19) {
+        readers.bridges[slot].hdc = {
+            {0, 0, 0, 0, 0, static_cast<std::uint8_t>(serial)}, v, v, true};
+      }
+    }
+  }
+  static std::string RomOf(std::uint8_t family, std::uint64_t serial) {
+    return onewire::RomText(onewire::MakeRom(family, serial));
+  }
+};
+
+TEST_P(RebuildSelectionTest, SelectionFollowsTheRomCode) {
+  settings.LogEnabled = false;
+  Lay({{0x28, 1}, {0x28, 2}, {0x26, 3}, {0x26, 4}, {0x19, 5}, {0x19, 6}});
+  cycle.RefreshMeasurements(true);
+  // The user picks the second device of each list.
+  for (core::MemoryList* list : {&cmb1820, &cmbhlt, &cmbds28e17}) list->Select(1);
+  cycle.RefreshMeasurements(false);
+  ASSERT_EQ(lblTvalue.Text(), "2 °C");
+  ASSERT_EQ(lblHvalue.Text(), "40 %");
+  ASSERT_EQ(edtSNHDC.Text(), "000000000006");
+
+  const RebuildCase& c = GetParam();
+  Lay(c.after);
+  cycle.RefreshMeasurements(true);
+  EXPECT_EQ(ItemRomText(cmb1820.Text()), RomOf(0x28, c.thermometer));
+  EXPECT_EQ(ItemRomText(cmbhlt.Text()), RomOf(0x26, c.humidity));
+  EXPECT_EQ(ItemRomText(cmbds28e17.Text()), RomOf(0x19, c.bridge));
+  EXPECT_EQ(lblTvalue.Text(), std::to_string(c.thermometer) + " °C");
+  EXPECT_EQ(lblHvalue.Text(), std::to_string(10 * c.humidity) + " %");
+  EXPECT_EQ(edtSNHDC.Text(), "00000000000" + std::to_string(c.bridge));  // serials below 10
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Buses, RebuildSelectionTest,
+    ::testing::Values(
+        RebuildCase{"DeviceCameInFront",
+                    {{0x28, 7}, {0x28, 1}, {0x28, 2}, {0x26, 3}, {0x26, 4}, {0x19, 5}, {0x19, 6}},
+                    2,
+                    4,
+                    6},
+        RebuildCase{"OtherDevicesLeftAndOrderChanged",
+                    {{0x19, 6}, {0x26, 4}, {0x28, 2}, {0x01, 9}},
+                    2,
+                    4,
+                    6},
+        RebuildCase{"SelectedDevicesLeft", {{0x28, 1}, {0x26, 3}, {0x19, 5}, {0x28, 7}}, 1, 3, 5},
+        RebuildCase{"OnlyTheThermometerLeft",
+                    {{0x28, 7}, {0x28, 1}, {0x26, 3}, {0x26, 4}, {0x19, 5}, {0x19, 6}},
+                    7,
+                    4,
+                    6}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CycleTest, SelectionIsKeptThroughABusWithoutDevices) {
+  settings.LogEnabled = false;
+  Add(0x28, 1);
+  Add(0x28, 2);
+  cycle.RefreshMeasurements(true);
+  cmb1820.Select(1);
+  const std::string chosen = cmb1820.Text();
+  FoundDev = 0;  // the line was cut for a while
+  cycle.RefreshMeasurements(true);
+  ASSERT_EQ(cmb1820.Count(), 0);
+  Add(0x28, 1);
+  Add(0x28, 2);
+  cycle.RefreshMeasurements(true);
+  EXPECT_EQ(cmb1820.Text(), chosen);
+}
+
 struct ThermoCase {
   double correct;
   const char* label;
