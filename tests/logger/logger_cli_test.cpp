@@ -140,10 +140,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct BadBus {
   const char* name;
-  const char* text;
-  const char* problem;  // what follows "orvel-logger: FILE: "
+  std::string text;
+  std::string problem;  // what follows "orvel-logger: FILE: "
 };
 void PrintTo(const BadBus& c, std::ostream* os) { *os << c.name; }
+
+// An integer no 64-bit type holds, read as a double that overflows.
+const std::string kFourHundredDigits = "1" + std::string(399, '0');
 
 class LoggerRefusesBusFile : public testing::TestWithParam<BadBus> {};
 
@@ -173,26 +176,8 @@ INSTANTIATE_TEST_SUITE_P(
                R"({ "devices": [ { "family": "28", "serial": "000000000001", "th": -1e400 } ] })",
                "line 1, column 66: a number too large for a double (-1e400)"},
         BadBus{"IntegerOfFourHundredDigits",
-               "{ \"adapter\": { \"present\": 1"
-               "00000000000000000000000000000000000000000000000000000000000000000000000000000000000"
-               "0000"
-               "00000000000000000000000000000000000000000000000000000000000000000000000000000000000"
-               "0000"
-               "00000000000000000000000000000000000000000000000000000000000000000000000000000000000"
-               "0000"
-               "00000000000000000000000000000000000000000000000000000000000000000000000000000000000"
-               "0000"
-               "0000000000000000000000000000000000000000000000000000 } }",
-               "line 1, column 27: a number too large for a double (1"
-               "00000000000000000000000000000000000000000000000000000000000000000000000000000000000"
-               "0000"
-               "00000000000000000000000000000000000000000000000000000000000000000000000000000000000"
-               "0000"
-               "00000000000000000000000000000000000000000000000000000000000000000000000000000000000"
-               "0000"
-               "00000000000000000000000000000000000000000000000000000000000000000000000000000000000"
-               "0000"
-               "0000000000000000000000000000000000000000000000000000)"},
+               "{ \"adapter\": { \"present\": " + kFourHundredDigits + " } }",
+               "line 1, column 27: a number too large for a double (" + kFourHundredDigits + ")"},
         BadBus{"SinePeriodTiny", R"({ "devices": [ { "family": "19", "serial": "000000000001",
                    "i2c": { "hdc": { "humidity": { "base": 45, "period_s": 5e-324 } } } } ] })",
                "/devices/0/i2c/hdc/humidity/period_s: expected seconds from 0.001 to 1000000000"}),

@@ -15,8 +15,8 @@ namespace {
 
 struct BadFile {
   const char* name;
-  const char* text;
-  const char* message;  // the whole message after "bus.json: "
+  std::string text;
+  std::string message;  // the whole message after "bus.json: "
 };
 // A case prints as its name, in test listings and failures alike.
 void PrintTo(const BadFile& c, std::ostream* os) { *os << c.name; }
@@ -32,6 +32,9 @@ TEST_P(BadBusFiles, AreRefusedNamingFilePlaceAndProblem) {
     EXPECT_EQ(std::string(e.what()), std::string("bus.json: ") + c.message);
   }
 }
+
+// An integer no 64-bit type holds, read as a double that overflows.
+const std::string kFourHundredDigits = "1" + std::string(399, '0');
 
 #define DEV(body) "{ \"devices\": [ " body " ] }"
 
@@ -121,20 +124,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadFile{"NumberBelowDouble",
                 R"({ "devices": [ { "family": "28", "temperature": -1e400 } ] })",
                 "line 1, column 49: a number too large for a double (-1e400)"},
-        BadFile{
-            "FourHundredDigits",
-            "{ \"devices\": [ { \"family\": \"28\", \"th\": 1"
-            "0000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
-            "0000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
-            "0000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
-            "0000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
-            "000000000000000000000000000000000000000000000000000000000000 } ] }",
-            "line 1, column 40: a number too large for a double (1"
-            "0000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
-            "0000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
-            "0000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
-            "0000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
-            "000000000000000000000000000000000000000000000000000000000000)"},
+        BadFile{"FourHundredDigits",
+                "{ \"devices\": [ { \"family\": \"28\", \"th\": " + kFourHundredDigits + " } ] }",
+                "line 1, column 40: a number too large for a double (" + kFourHundredDigits + ")"},
         BadFile{"NestedTooDeep",
                 "{ \"devices\": [ { \"x\": \"[{\" }, [[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[["
                 "]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]] ] }",
