@@ -68,6 +68,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadFile{"SameRomTwice", DEV(R"({ "family": "01", "serial": "000000000001" },
                        { "rom": "0A00000000000101" })"),
                 "/devices/1: a second device with ROM 0A00000000000101"},
+        BadFile{"UnknownKeyWithNewline", R"({ "adapter": { "a\nb\u007f": 1 } })",
+                "/adapter/a\\u000Ab\\u007F: unknown setting"},
         BadFile{"UnknownDeviceKey",
                 DEV(R"({ "family": "01", "serial": "000000000001", "temprature": 20 })"),
                 "/devices/0/temprature: unknown setting"},

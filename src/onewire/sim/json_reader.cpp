@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 
 namespace orvel::sim {
 namespace {
@@ -15,6 +16,23 @@ std::string RangeText(QuantityRange range) {
     return std::string(buf, r.ptr);
   };
   return "from " + text(range.min) + " to " + text(range.max);
+}
+
+// A place whose keys hold control characters (a "\n" in a key) still
+// makes one line of the message.
+std::string Printable(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\u%04X", u);
+      out += buf;
+    } else {
+      out += c;
+    }
+  }
+  return out;
 }
 
 }  // namespace
@@ -49,7 +67,8 @@ std::optional<std::int64_t> WholeNumberIn(const nlohmann::json& v, std::int64_t 
 JsonObject::JsonObject(const nlohmann::json& value, std::string place, const std::string& file)
     : value_(value), place_(std::move(place)), file_(file) {
   if (!value_.is_object()) {
-    throw BusFileError(file_ + ": " + (place_.empty() ? "/" : place_) + ": expected an object");
+    throw BusFileError(file_ + ": " + (place_.empty() ? "/" : Printable(place_)) +
+                       ": expected an object");
   }
 }
 
@@ -59,7 +78,7 @@ void JsonObject::Fail(std::string_view key, const std::string& problem) const {
   std::string where = place_;
   if (!key.empty()) where.append("/").append(key);
   if (where.empty()) where = "/";
-  throw BusFileError(file_ + ": " + where + ": " + problem);
+  throw BusFileError(file_ + ": " + Printable(where) + ": " + problem);
 }
 
 const nlohmann::json& JsonObject::At(std::string_view key) const {
