@@ -29,14 +29,21 @@ char FirstSeparator(const char* pattern, char fallback) {
 }
 #endif
 
+// The locale's sign when it is one ASCII character; otherwise (U+066B in
+// ps_AF takes two bytes) the C locale's, so that everything written stays
+// ASCII.
+char SingleAscii(const char* sign, char c_locale) {
+  if (sign == nullptr || sign[0] == '\0' || sign[1] != '\0') return c_locale;
+  const auto c = static_cast<unsigned char>(sign[0]);
+  return c >= 0x20 && c < 0x7F ? sign[0] : c_locale;
+}
+
 }  // namespace
 
 LocaleSeparators ProcessLocaleSeparators() {
   LocaleSeparators s;
   const std::lconv* lc = std::localeconv();
-  s.decimal = (lc != nullptr && lc->decimal_point != nullptr && lc->decimal_point[0] != '\0')
-                  ? lc->decimal_point[0]
-                  : '.';
+  s.decimal = SingleAscii(lc != nullptr ? lc->decimal_point : nullptr, '.');
 #ifndef _WIN32
   s.date = FirstSeparator(nl_langinfo(D_FMT), '/');
   s.time = FirstSeparator(nl_langinfo(T_FMT), ':');

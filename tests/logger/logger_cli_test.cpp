@@ -135,7 +135,52 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(Refusal{{"--bogus"}, "orvel-logger: unknown option --bogus (see --help)\n"},
                     Refusal{{"--bus"}, "orvel-logger: --bus needs a value (see --help)\n"},
                     Refusal{{"--bus", "/nonexistent/bus.json", "--scan"},
-                            "orvel-logger: /nonexistent/bus.json: cannot be read\n"}));
+                            "orvel-logger: /nonexistent/bus.json: cannot be read\n"},
+                    Refusal{{"--bus", "/dev/zero", "--scan"},
+                            "orvel-logger: /dev/zero: larger than 16 MiB\n"}));
+
+struct BadBus {
+  const char* name;
+  std::string text;
+  std::string problem;  // what follows "orvel-logger: FILE: "
+};
+void PrintTo(const BadBus& c, std::ostream* os) { *os << c.name; }
+
+// An integer no 64-bit type holds, read as a double that overflows.
+const std::string kFourHundredDigits = "1" + std::string(399, '0');
+
+class LoggerRefusesBusFile : public testing::TestWithParam<BadBus> {};
+
+// Whatever is wrong with the file, one line naming it, the place and the
+// problem, and status 2; never an abort.
+TEST_P(LoggerRefusesBusFile, WithOneLineNamingFilePlaceAndProblem) {
+  const fs::path file =
+      fs::temp_directory_path() / ("orvel-bad-bus-" + std::to_string(::getpid()) + ".json");
+  std::ofstream(file) << GetParam().text;
+  const LoggerRun run = RunLogger({"--bus", file.string(), "--scan"});
+  fs::remove(file);
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "orvel-logger: " + file.string() + ": " + GetParam().problem + "\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, LoggerRefusesBusFile,
+    testing::Values(
+        BadBus{
+            "NumberAboveDouble",
+            R"({ "devices": [ { "family": "28", "serial": "000000000001", "temperature": 1e400 } ] })",
+            "line 1, column 75: a number too large for a double (1e400)"},
+        BadBus{"NumberBelowDouble",
+               R"({ "devices": [ { "family": "28", "serial": "000000000001", "th": -1e400 } ] })",
+               "line 1, column 66: a number too large for a double (-1e400)"},
+        BadBus{"IntegerOfFourHundredDigits",
+               "{ \"adapter\": { \"present\": " + kFourHundredDigits + " } }",
+               "line 1, column 27: a number too large for a double (" + kFourHundredDigits + ")"},
+        BadBus{"SinePeriodTiny", R"({ "devices": [ { "family": "19", "serial": "000000000001",
+                   "i2c": { "hdc": { "humidity": { "base": 45, "period_s": 5e-324 } } } } ] })",
+               "/devices/0/i2c/hdc/humidity/period_s: expected seconds from 0.001 to 1000000000"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LoggerCli, BadBusFileNamesFilePlaceAndProblem) {
   const fs::path file =

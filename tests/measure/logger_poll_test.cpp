@@ -189,6 +189,42 @@ TEST_F(LoggerRunTest, CommaLocaleGivesCommasAndItsDateSeparator) {
       << text;
 }
 
+TEST_F(LoggerRunTest, MultiByteDecimalSignLocaleWritesAsciiAndReadsTheBusFileRight) {
+  // ps_AF: the decimal sign is U+066B (two bytes in UTF-8), the date format
+  // has no ASCII separator. Numbers are written with the C locale's signs,
+  // and the bus file's numbers are read as JSON writes them.
+  const fs::path locales = dir / "locales";
+  fs::create_directory(locales);
+  const std::string build =
+      "localedef -i ps_AF -f UTF-8 " + (locales / "ps_AF.UTF-8").string() + " >/dev/null 2>&1";
+  if (std::system(build.c_str()) != 0) GTEST_SKIP() << "cannot build the ps_AF locale";
+  const fs::path bus = dir / "bus.json";
+  std::ofstream(bus) << R"({ "devices": [
+      { "family": "28", "serial": "0000012A3B4C", "temperature": 2.25e1 },
+      { "family": "19", "serial": "0000001D2E3F",
+        "i2c": { "hdc": { "temperature": 1.875E1, "humidity": 45.5 } } } ] })";
+  const fs::path journal = dir / "journal";
+  fs::create_directory(journal);
+  Child child({"--bus", bus.string(), "--journal", journal.string(), "--interval", "5", "--cycles",
+               "1", "--virtual-time"},
+              {{"LOCPATH", locales.string()}, {"LC_ALL", "ps_AF.UTF-8"}});
+  std::string out, err;
+  ASSERT_EQ(child.Finish(out, err), 0) << err;
+  EXPECT_TRUE(std::regex_search(out, std::regex(R"(^\d{4}/\d\d/\d\d \d\d:\d\d:\d\d stat1=)")))
+      << out;
+  EXPECT_TRUE(std::regex_search(out, std::regex(R"(lblTvalue="22.5 °C")"))) << out;
+  EXPECT_TRUE(std::regex_search(out, std::regex(R"(lblValT28e17="18.7\d °C")"))) << out;
+  EXPECT_TRUE(std::regex_search(out, std::regex(R"(lblValH28e17="45.\d\d %")"))) << out;
+  const std::regex stamp_and_value(R"(\d{4}/\d\d/\d\d \d\d:\d\d:\d\d ; (\d+\.\d\d)\r\n)");
+  std::smatch m;
+  const std::string thermometer = Read(journal / "t_220000012A3B4C28.csv");
+  ASSERT_TRUE(std::regex_match(thermometer, m, stamp_and_value)) << thermometer;
+  EXPECT_EQ(m[1], "22.50");
+  const std::string bridge = Read(journal / "t_010000001D2E3F19.csv");
+  ASSERT_TRUE(std::regex_match(bridge, m, stamp_and_value)) << bridge;
+  EXPECT_NEAR(std::stod(m[1].str()), 18.75, 0.011);
+}
+
 TEST_F(LoggerRunTest, WithoutJournalNoFileIsWritten) {
   Child child({"--bus", Demo(), "--cycles", "2", "--virtual-time"});
   std::string out, err;

@@ -1,9 +1,11 @@
 #include "onewire/sim/bus_file.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "onewire/rom_code.h"
@@ -13,8 +15,8 @@ namespace {
 
 struct BadFile {
   const char* name;
-  const char* text;
-  const char* message;  // the whole message after "bus.json: "
+  std::string text;
+  std::string message;  // the whole message after "bus.json: "
 };
 // A case prints as its name, in test listings and failures alike.
 void PrintTo(const BadFile& c, std::ostream* os) { *os << c.name; }
@@ -30,6 +32,9 @@ TEST_P(BadBusFiles, AreRefusedNamingFilePlaceAndProblem) {
     EXPECT_EQ(std::string(e.what()), std::string("bus.json: ") + c.message);
   }
 }
+
+// An integer no 64-bit type holds, read as a double that overflows.
+const std::string kFourHundredDigits = "1" + std::string(399, '0');
 
 #define DEV(body) "{ \"devices\": [ " body " ] }"
 
@@ -63,6 +68,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadFile{"SameRomTwice", DEV(R"({ "family": "01", "serial": "000000000001" },
                        { "rom": "0A00000000000101" })"),
                 "/devices/1: a second device with ROM 0A00000000000101"},
+        BadFile{"UnknownKeyWithNewline", R"({ "adapter": { "a\nb\u007f": 1 } })",
+                "/adapter/a\\u000Ab\\u007F: unknown setting"},
         BadFile{"UnknownDeviceKey",
                 DEV(R"({ "family": "01", "serial": "000000000001", "temprature": 20 })"),
                 "/devices/0/temprature: unknown setting"},
@@ -111,7 +118,55 @@ INSTANTIATE_TEST_SUITE_P(
                 "unexpected ']'; expected '}')"},
         BadFile{"Empty", "",
                 "line 1, column 1: not valid JSON (syntax error while parsing "
-                "value - unexpected end of input; expected '[', '{', or a literal)"}),
+                "value - unexpected end of input; expected '[', '{', or a literal)"},
+        // Numbers no double holds: the parser reports them apart from syntax.
+        BadFile{"NumberAboveDouble", DEV(R"({ "family": "28", "serial": "000000000001",
+                         "temperature": 1e400 })"),
+                "line 2, column 41: a number too large for a double (1e400)"},
+        BadFile{"NumberBelowDouble",
+                R"({ "devices": [ { "family": "28", "temperature": -1e400 } ] })",
+                "line 1, column 49: a number too large for a double (-1e400)"},
+        BadFile{"FourHundredDigits",
+                "{ \"devices\": [ { \"family\": \"28\", \"th\": " + kFourHundredDigits + " } ] }",
+                "line 1, column 40: a number too large for a double (" + kFourHundredDigits + ")"},
+        BadFile{"NestedTooDeep",
+                "{ \"devices\": [ { \"x\": \"[{\" }, [[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[["
+                "]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]] ] }",
+                "line 1, column 61: nested deeper than 32 levels"},
+        // Values the device models could not turn into readings.
+        BadFile{"TemperatureOutOfRange",
+                DEV(R"({ "family": "28", "serial": "000000000001", "temperature": 1e308 })"),
+                "/devices/0/temperature: expected a number from -273.15 to 1000"},
+        BadFile{"HumidityBelowZero",
+                DEV(R"({ "family": "26", "serial": "000000000001", "rh": -0.5 })"),
+                "/devices/0/rh: expected a number from 0 to 100"},
+        BadFile{"VoltsOutOfRange",
+                DEV(R"({ "family": "26", "serial": "000000000001", "vdd": -1e308 })"),
+                "/devices/0/vdd: expected a number from -100 to 100"},
+        BadFile{"PeriodTiny", DEV(R"({ "family": "19", "serial": "000000000001", "i2c": { "hdc":
+                       { "temperature": { "base": 21, "amplitude": 1, "period_s": 5e-324 } } } })"),
+                "/devices/0/i2c/hdc/temperature/period_s: expected seconds from 0.001 to "
+                "1000000000"},
+        BadFile{"PeriodZero", DEV(R"({ "family": "28", "serial": "000000000001",
+                       "temperature": { "base": 21, "period_s": 0 } })"),
+                "/devices/0/temperature/period_s: expected seconds from 0.001 to 1000000000"},
+        BadFile{"BaseHuge", DEV(R"({ "family": "19", "serial": "000000000001", "i2c": { "sht":
+                       { "humidity": { "base": 1e308, "amplitude": 1 } } } })"),
+                "/devices/0/i2c/sht/humidity: base and amplitude must keep the value from 0 to "
+                "100"},
+        BadFile{"BaseHugeNegative", DEV(R"({ "family": "19", "serial": "000000000001", "i2c": {
+                       "hdc": { "temperature": { "base": -1e308, "amplitude": 0 } } } })"),
+                "/devices/0/i2c/hdc/temperature: base and amplitude must keep the value from "
+                "-273.15 to 1000"},
+        BadFile{"SwingPastRange", DEV(R"({ "family": "19", "serial": "000000000001", "i2c": {
+                       "bmp280": { "pressure": { "base": 100000, "amplitude": -1e308 } } } })"),
+                "/devices/0/i2c/bmp280/pressure: base and amplitude must keep the value from 0 "
+                "to 10000000"},
+        BadFile{"CalibrationWordAboveInt64", DEV(R"({ "family": "19", "serial": "000000000001",
+                       "i2c": { "bmp280": { "calibration": [27504, 18446744073709551615, -1000,
+                       36477, -10685, 3024, 2855, 140, -7, 15500, -14600, 6000] } } })"),
+                "/devices/0/i2c/bmp280/calibration: word 2 must be a whole number from -32768 "
+                "to 32767"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(BusFile, DefaultsAndRomsAsWritten) {
@@ -149,6 +204,31 @@ TEST(BusFile, UnreadableFilesNameThemselves) {
   } catch (const BusFileError& e) {
     EXPECT_EQ(std::string(e.what()), folder + ": is a folder");
   }
+}
+
+// The size is read with a cap, as a device file reports none and never
+// ends; a file of exactly the cap still loads.
+TEST(BusFile, FilesPastSixteenMebibytesAreRefused) {
+  try {
+    LoadBusFile("/dev/zero");
+    FAIL();
+  } catch (const BusFileError& e) {
+    EXPECT_EQ(std::string(e.what()), "/dev/zero: larger than 16 MiB");
+  }
+  const auto path = std::filesystem::temp_directory_path() /
+                    ("orvel-bus-cap-" + std::to_string(::getpid()) + ".json");
+  std::string text = R"({ "devices": [ { "family": "28", "serial": "000000000001" } ] })";
+  text.resize(kMaxBusFileBytes, ' ');
+  std::ofstream(path, std::ios::binary) << text;
+  EXPECT_EQ(LoadBusFile(path.string()).devices.size(), 1U);
+  std::ofstream(path, std::ios::binary | std::ios::app) << "\n";
+  try {
+    LoadBusFile(path.string());
+    ADD_FAILURE() << "a file one byte past the cap was accepted";
+  } catch (const BusFileError& e) {
+    EXPECT_EQ(std::string(e.what()), path.string() + ": larger than 16 MiB");
+  }
+  std::filesystem::remove(path);
 }
 
 // The example bus files must load: the demo and those of the scan tests.

@@ -1,12 +1,12 @@
 #include "onewire/sim/bus_file.h"
 
-#include <algorithm>
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <sstream>
 
 #include "onewire/rom_code.h"
+#include "onewire/sim/json_text.h"
 #include "onewire/sim/sim_families.h"
 
 namespace orvel::sim {
@@ -35,40 +35,10 @@ onewire::RomCode DeviceRom(const JsonObject& device) {
                           std::stoull(serial, nullptr, 16));
 }
 
-// "line L, column C" of the 1-based byte position the parser stopped at.
-std::string JsonErrorPlace(const std::string& text, std::size_t byte) {
-  std::size_t line = 1;
-  std::size_t column = 1;
-  const std::size_t end = std::min(byte > 0 ? byte - 1 : 0, text.size());
-  for (std::size_t i = 0; i < end; ++i) {
-    if (text[i] == '\n') {
-      ++line;
-      column = 1;
-    } else {
-      ++column;
-    }
-  }
-  return "line " + std::to_string(line) + ", column " + std::to_string(column);
-}
-
-// The parser's own account of the problem, without its exception prefix and
-// position (which JsonErrorPlace gives).
-std::string JsonErrorReason(const std::string& what) {
-  const auto colon = what.find(": ");
-  if (colon == std::string::npos) return "";
-  return " (" + what.substr(colon + 2) + ")";
-}
-
 }  // namespace
 
 BusSpec ParseBusFile(const std::string& text, const std::string& file) {
-  nlohmann::json doc;
-  try {
-    doc = nlohmann::json::parse(text);
-  } catch (const nlohmann::json::parse_error& e) {
-    throw BusFileError(file + ": " + JsonErrorPlace(text, e.byte) + ": not valid JSON" +
-                       JsonErrorReason(e.what()));
-  }
+  const nlohmann::json doc = ParseJsonText(text, file);
   const JsonObject top(doc, "", file);
   top.AllowOnly({"adapter", "devices"});
 
@@ -101,10 +71,19 @@ BusSpec LoadBusFile(const std::string& path) {
   if (std::filesystem::is_directory(path, ec)) throw BusFileError(path + ": is a folder");
   std::ifstream in(path, std::ios::binary);
   if (!in) throw BusFileError(path + ": cannot be read");
-  std::ostringstream text;
-  text << in.rdbuf();
+  // Read with a cap: the size the file system reports cannot be trusted
+  // (a device such as /dev/zero reports 0 and never ends).
+  std::string text;
+  std::array<char, 1 << 16> chunk;
+  while (in) {
+    in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+    text.append(chunk.data(), static_cast<std::size_t>(in.gcount()));
+    if (text.size() > kMaxBusFileBytes) {
+      throw BusFileError(path + ": larger than " + std::to_string(kMaxBusFileBytes >> 20) + " MiB");
+    }
+  }
   if (in.bad()) throw BusFileError(path + ": cannot be read");
-  return ParseBusFile(text.str(), path);
+  return ParseBusFile(text, path);
 }
 
 }  // namespace orvel::sim

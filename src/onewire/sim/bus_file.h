@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +16,9 @@ struct BusSpec {
   bool default_port = true;
   std::vector<std::unique_ptr<SimDevice>> devices;
 };
+
+// A bus file is a few kilobytes; anything past this is not one.
+inline constexpr std::size_t kMaxBusFileBytes = std::size_t{16} << 20;
 
 // Parses bus-file text; `file` names it in error messages. Throws
 // BusFileError naming the file, the place and the problem.

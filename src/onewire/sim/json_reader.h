@@ -20,6 +20,24 @@ class BusFileError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The span a quantity of a simulated device may take: a constant, or a
+// sine's base plus and minus its amplitude, stays inside it, so the models
+// never meet an infinite or NaN value.
+struct QuantityRange {
+  double min;
+  double max;
+};
+inline constexpr QuantityRange kCelsius{-273.15, 1000.0};
+inline constexpr QuantityRange kPercentRh{0.0, 100.0};
+inline constexpr QuantityRange kVolts{-100.0, 100.0};
+inline constexpr QuantityRange kPascal{0.0, 10e6};
+// A sine's period in seconds.
+inline constexpr QuantityRange kPeriodSeconds{0.001, 1e9};
+
+// v as a whole number within [min, max]; nothing for any other value.
+std::optional<std::int64_t> WholeNumberIn(const nlohmann::json& v, std::int64_t min,
+                                          std::int64_t max);
+
 // One JSON object of the bus file with its place, for typed reads whose
 // errors say where they are. Unknown keys are refused, so a misspelt
 // setting does not pass silently.
@@ -37,8 +55,9 @@ class JsonObject {
   bool Boolean(std::string_view key, std::optional<bool> fallback = std::nullopt) const;
   std::string String(std::string_view key,
                      std::optional<std::string> fallback = std::nullopt) const;
-  // A number, or { "base", "amplitude", "period_s" }.
-  SimValue Value(std::string_view key, std::optional<double> fallback = std::nullopt) const;
+  // A number, or { "base", "amplitude", "period_s" }, within `range`.
+  SimValue Value(std::string_view key, QuantityRange range,
+                 std::optional<double> fallback = std::nullopt) const;
   // The nested object under key (must be an object).
   JsonObject Object(std::string_view key) const;
   // The "faults" object, if any.

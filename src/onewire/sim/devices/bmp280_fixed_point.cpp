@@ -27,6 +27,26 @@ std::int32_t Closest(const std::function<double(std::int32_t)>& result, double t
   return lo;
 }
 
+// A signed 64-bit integer whose sums, products and left shifts wrap modulo
+// 2^64 instead of overflowing; right shifts are arithmetic.
+struct Wrapping64 {
+  std::int64_t value;
+
+  static Wrapping64 Of(std::uint64_t bits) { return {static_cast<std::int64_t>(bits)}; }
+  std::uint64_t bits() const { return static_cast<std::uint64_t>(value); }
+
+  friend Wrapping64 operator+(Wrapping64 a, Wrapping64 b) { return Of(a.bits() + b.bits()); }
+  friend Wrapping64 operator-(Wrapping64 a, Wrapping64 b) { return Of(a.bits() - b.bits()); }
+  friend Wrapping64 operator*(Wrapping64 a, Wrapping64 b) { return Of(a.bits() * b.bits()); }
+  friend Wrapping64 operator<<(Wrapping64 a, int n) { return Of(a.bits() << n); }
+  friend Wrapping64 operator>>(Wrapping64 a, int n) { return {a.value >> n}; }
+  // The one quotient that overflows, INT64_MIN / -1, wraps to INT64_MIN.
+  friend Wrapping64 operator/(Wrapping64 a, Wrapping64 b) {
+    if (b.value == -1) return Of(0 - a.bits());
+    return {a.value / b.value};
+  }
+};
+
 }  // namespace
 
 std::int32_t FineTemperature(const sensors::Bmp280Calibration& cal, std::int32_t adc_t) {
@@ -41,19 +61,22 @@ std::int32_t FineTemperature(const sensors::Bmp280Calibration& cal, std::int32_t
 
 std::uint32_t PressureQ24_8(const sensors::Bmp280Calibration& cal, std::int32_t adc_p,
                             std::int32_t fine) {
-  std::int64_t var1 = static_cast<std::int64_t>(fine) - 128000;
-  std::int64_t var2 = var1 * var1 * cal.P6;
-  var2 = var2 + var1 * cal.P5 * (std::int64_t{1} << 17);
-  var2 = var2 + static_cast<std::int64_t>(cal.P4) * (std::int64_t{1} << 35);
-  var1 = ((var1 * var1 * cal.P3) >> 8) + var1 * cal.P2 * (std::int64_t{1} << 12);
-  var1 = (((std::int64_t{1} << 47) + var1) * cal.P1) >> 33;
-  if (var1 == 0) return 0;
-  std::int64_t p = 1048576 - adc_p;
-  p = ((p * (std::int64_t{1} << 31) - var2) * 3125) / var1;
-  var1 = (static_cast<std::int64_t>(cal.P9) * (p >> 13) * (p >> 13)) >> 25;
-  var2 = (static_cast<std::int64_t>(cal.P8) * p) >> 19;
-  p = ((p + var1 + var2) >> 8) + static_cast<std::int64_t>(cal.P7) * 16;
-  return static_cast<std::uint32_t>(p);
+  // The maker's 64-bit steps. Real calibrations never overflow them; odd
+  // ones that a bus file may hold wrap, as that code does in practice.
+  const Wrapping64 t_fine{fine};
+  Wrapping64 var1 = t_fine - Wrapping64{128000};
+  Wrapping64 var2 = var1 * var1 * Wrapping64{cal.P6};
+  var2 = var2 + ((var1 * Wrapping64{cal.P5}) << 17);
+  var2 = var2 + (Wrapping64{cal.P4} << 35);
+  var1 = ((var1 * var1 * Wrapping64{cal.P3}) >> 8) + ((var1 * Wrapping64{cal.P2}) << 12);
+  var1 = (((Wrapping64{1} << 47) + var1) * Wrapping64{cal.P1}) >> 33;
+  if (var1.value == 0) return 0;
+  Wrapping64 p = Wrapping64{1048576} - Wrapping64{adc_p};
+  p = (((p << 31) - var2) * Wrapping64{3125}) / var1;
+  var1 = (Wrapping64{cal.P9} * (p >> 13) * (p >> 13)) >> 25;
+  var2 = (Wrapping64{cal.P8} * p) >> 19;
+  p = ((p + var1 + var2) >> 8) + (Wrapping64{cal.P7} << 4);
+  return static_cast<std::uint32_t>(p.value);
 }
 
 std::int32_t RawTemperatureFor(const sensors::Bmp280Calibration& cal, double celsius) {

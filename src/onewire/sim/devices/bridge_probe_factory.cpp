@@ -36,8 +36,8 @@ std::uint64_t HexSerial(const JsonObject& chip, std::size_t digits, const std::s
 std::unique_ptr<I2cChip> MakeHdc(const JsonObject& chip) {
   chip.AllowOnly({"temperature", "humidity", "serial", "faults"});
   HdcSettings settings;
-  settings.temperature = chip.Value("temperature", 21.0);
-  settings.humidity = chip.Value("humidity", 45.0);
+  settings.temperature = chip.Value("temperature", kCelsius, 21.0);
+  settings.humidity = chip.Value("humidity", kPercentRh, 45.0);
   const std::uint64_t serial = HexSerial(chip, 12, "0102030405A6");
   for (std::size_t i = 0; i < settings.serial.size(); ++i) {
     settings.serial[i] = static_cast<std::uint8_t>(serial >> (8 * (5 - i)));
@@ -52,8 +52,8 @@ std::unique_ptr<I2cChip> MakeSensirion(const JsonObject& chip, bool has_humidity
     chip.AllowOnly({"temperature", "serial", "faults"});
   }
   SensirionSettings settings;
-  settings.temperature = chip.Value("temperature", 21.0);
-  if (has_humidity) settings.humidity = chip.Value("humidity", 45.0);
+  settings.temperature = chip.Value("temperature", kCelsius, 21.0);
+  if (has_humidity) settings.humidity = chip.Value("humidity", kPercentRh, 45.0);
   const std::uint64_t serial = HexSerial(chip, 8, has_humidity ? "1A2B3C4D" : "5E6F7081");
   settings.serial = {static_cast<std::uint16_t>(serial >> 16), static_cast<std::uint16_t>(serial)};
   return std::make_unique<SensirionChip>(
@@ -71,12 +71,12 @@ sensors::Bmp280Calibration ReadCalibration(const JsonObject& chip) {
     const bool unsigned_word = i == 0 || i == 3;  // T1 and P1
     const std::int64_t lo = unsigned_word ? 0 : -32768;
     const std::int64_t hi = unsigned_word ? 65535 : 32767;
-    if (!list[i].is_number_integer() || list[i].get<std::int64_t>() < lo ||
-        list[i].get<std::int64_t>() > hi) {
+    const auto word = WholeNumberIn(list[i], lo, hi);
+    if (!word) {
       chip.Fail("calibration", "word " + std::to_string(i + 1) + " must be a whole number from " +
                                    std::to_string(lo) + " to " + std::to_string(hi));
     }
-    w[i] = list[i].get<std::int64_t>();
+    w[i] = *word;
   }
   sensors::Bmp280Calibration c;
   c.T1 = static_cast<std::uint16_t>(w[0]);
@@ -98,8 +98,8 @@ std::unique_ptr<I2cChip> MakeBmp280(const JsonObject& chip) {
   chip.AllowOnly(
       {"temperature", "pressure", "raw_temperature", "raw_pressure", "calibration", "faults"});
   Bmp280Settings settings;
-  settings.temperature = chip.Value("temperature", 21.0);
-  settings.pressure = chip.Value("pressure", 101325.0);
+  settings.temperature = chip.Value("temperature", kCelsius, 21.0);
+  settings.pressure = chip.Value("pressure", kPascal, 101325.0);
   if (chip.Has("raw_temperature")) {
     settings.raw_temperature =
         static_cast<std::int32_t>(chip.Integer("raw_temperature", 0, kRawMax));

@@ -184,11 +184,11 @@ std::unique_ptr<SimDevice> MakeDs2438(const onewire::RomCode& rom, const JsonObj
                                       const Faults& faults) {
   device.AllowOnly({ORVEL_SIM_COMMON_KEYS, "temperature", "vdd", "vad", "rh", "config"});
   Ds2438Settings s;
-  s.temperature = device.Value("temperature", 20.0);
-  s.vdd = device.Value("vdd", 5.0);
+  s.temperature = device.Value("temperature", kCelsius, 20.0);
+  s.vdd = device.Value("vdd", kVolts, 5.0);
   if (device.Has("vad") && device.Has("rh")) device.Fail("vad", "give either vad or rh, not both");
-  if (device.Has("vad")) s.vad = device.Value("vad");
-  s.rh = device.Value("rh", 50.0);
+  if (device.Has("vad")) s.vad = device.Value("vad", kVolts);
+  s.rh = device.Value("rh", kPercentRh, 50.0);
   s.config = static_cast<std::uint8_t>(device.Integer("config", 0, 255, 0x0F));
   return std::make_unique<Ds2438Device>(rom, faults, s);
 }

@@ -1,8 +1,5 @@
 #include "onewire/sim/devices/hdc_chip.h"
 
-#include <algorithm>
-#include <cmath>
-
 namespace orvel::sim {
 namespace {
 
@@ -12,8 +9,7 @@ constexpr std::uint8_t kRegConfig = 0x02;
 
 // Full scale over 16 bits, 14 significant.
 std::uint16_t Code14(double fraction) {
-  const double code = std::clamp(std::round(fraction * 65536.0), 0.0, 65535.0);
-  return static_cast<std::uint16_t>(static_cast<std::uint16_t>(code) & 0xFFFC);
+  return static_cast<std::uint16_t>(FullScaleCode(fraction, 65536.0) & 0xFFFC);
 }
 
 }  // namespace

@@ -1,11 +1,21 @@
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 #include "onewire/sim/faults.h"
 #include "onewire/sim/sim_time.h"
 
 namespace orvel::sim {
+
+// A measured fraction of full scale as the chip's 16-bit code: `steps` per
+// full scale, rounded and kept within 0..0xFFFF. NaN reads as 0, so no value
+// is undefined to convert.
+inline std::uint16_t FullScaleCode(double fraction, double steps) {
+  const double code = std::round(fraction * steps);
+  return std::isnan(code) ? 0 : static_cast<std::uint16_t>(std::clamp(code, 0.0, 65535.0));
+}
 
 // What a chip answers to its address byte: acknowledge or not, and how long
 // it held the clock low first (clock stretching).

@@ -11,9 +11,7 @@ namespace {
 constexpr std::uint16_t kSingleShot = 0x2C06;
 constexpr std::uint16_t kReadSerial = 0x3780;
 
-std::uint16_t Code16(double fraction) {
-  return static_cast<std::uint16_t>(std::clamp(std::round(fraction * 65535.0), 0.0, 65535.0));
-}
+std::uint16_t Code16(double fraction) { return FullScaleCode(fraction, 65535.0); }
 
 }  // namespace
 

@@ -13,7 +13,7 @@ namespace orvel::sim {
 // 75 and 70), parasite (default false).
 inline ThermometerSettings ReadThermometerSettings(const JsonObject& device) {
   ThermometerSettings s;
-  s.temperature = device.Value("temperature", 20.0);
+  s.temperature = device.Value("temperature", kCelsius, 20.0);
   s.th = static_cast<std::uint8_t>(device.Integer("th", -128, 255, 75));
   s.tl = static_cast<std::uint8_t>(device.Integer("tl", -128, 255, 70));
   s.parasite = device.Boolean("parasite", false);
