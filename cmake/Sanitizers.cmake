@@ -1,7 +1,15 @@
 add_library(orvel_sanitizers INTERFACE)
 add_library(orvel::sanitizers ALIAS orvel_sanitizers)
-if(ORVEL_SANITIZE)
+if(ORVEL_SANITIZE OR ORVEL_BUILD_FUZZ)
   target_compile_options(orvel_sanitizers INTERFACE
     -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   target_link_options(orvel_sanitizers INTERFACE -fsanitize=address,undefined)
+endif()
+# Fuzzing: every library carries libFuzzer's coverage hooks; only the fuzz
+# targets link its driver (-fsanitize=fuzzer), so the tests still have main.
+if(ORVEL_BUILD_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "ORVEL_BUILD_FUZZ needs clang (libFuzzer)")
+  endif()
+  target_compile_options(orvel_sanitizers INTERFACE -fsanitize=fuzzer-no-link)
 endif()
