@@ -3,11 +3,16 @@
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
+#include <vector>
 
 #include "onewire/one_wire_master.h"
 #include "onewire/rom_code.h"
 
 namespace orvel::fuzz {
+
+// Match ROM of a thermometer and its scratchpad read, as one block.
+inline const std::vector<std::uint8_t> kBlock = {0x55, 0x28, 0x4C, 0x3B, 0x2A,
+                                                 0x01, 0,    0,    0xFF, 0xBE};
 
 // What a measurement cycle asks of an adapter, in one pass: set-up, a
 // search pass each way, a conversion with the strong pull-up, a scratchpad

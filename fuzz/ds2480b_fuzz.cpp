@@ -32,16 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace orvel;
   Decoders(data, size);
   fuzz::ReplyTape tape(data, size);
-  int opens = 0;
-  onewire::Ds2480bMaster master(
-      [&](std::string* error) -> std::unique_ptr<onewire::ByteStream> {
-        if (++opens > 3) {
-          *error = "unplugged";
-          return nullptr;
-        }
-        return std::make_unique<fuzz::TapeStream>(tape);
-      },
-      "fuzz", [](int) {});
+  onewire::Ds2480bMaster master(fuzz::TapeOpener<onewire::ByteStream, fuzz::TapeStream>(tape),
+                                "fuzz", [](int) {});
   for (int pass = 0; pass < 4 && !tape.empty(); ++pass) fuzz::RunAdapterPass(master);
   return 0;
 }

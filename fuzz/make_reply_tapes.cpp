@@ -115,8 +115,7 @@ void Record(const std::string& bus_file, bool shorted, const std::string& out_di
     fuzz::TapeRecorder tape;
     onewire::Ds2490Master master(
         [&](std::string*) { return std::make_unique<RecordingTransport>(model, tape); }, "model");
-    const std::vector<std::uint8_t> block = {0x55, 0x28, 0x4C, 0x3B, 0x2A, 0x01, 0, 0, 0xFF, 0xBE};
-    fuzz::RunAdapterPass(master, [&] { master.TouchBlock(block); });
+    fuzz::RunAdapterPass(master, [&] { master.TouchBlock(fuzz::kBlock); });
     Save(out_dir + "/ds2490/" + name, tape);
   }
 }

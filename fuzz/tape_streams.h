@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <string>
 
 #include "onewire/ds2490/usb_transport.h"
 #include "onewire/serial/byte_stream.h"
@@ -40,5 +42,18 @@ class TapeTransport final : public onewire::UsbTransport {
  private:
   ReplyTape& tape_;
 };
+
+// A driver's way to open its adapter: a fresh line on the same tape, three
+// times at most, as an adapter unplugged and plugged in again; then none.
+template <typename Interface, typename Line>
+auto TapeOpener(ReplyTape& tape) {
+  return [&tape, opens = 0](std::string* error) mutable -> std::unique_ptr<Interface> {
+    if (++opens > 3) {
+      *error = "unplugged";
+      return nullptr;
+    }
+    return std::make_unique<Line>(tape);
+  };
+}
 
 }  // namespace orvel::fuzz
