@@ -86,7 +86,7 @@ std::int64_t PollCount() {
 #ifdef ORVEL_SOAK_ASAN
   return 600;
 #else
-  return 3000;
+  return 2000;
 #endif
 }
 
