@@ -28,9 +28,10 @@ struct TFrmMain::Adapters {
         lblBackTimer(*f.lblBackTimer) {}
 
   measure::StationControls Controls(const MainForm& f) {
-    return {stat1,           cbbPort,     cbAdapter,   cmb1820,      lblTvalue,    cmbhlt,
-            lblHvalue,       cmbds28e17,  edtSNHDC,    lblValT28e17, lblValH28e17, lblValP28e17,
-            lblValPTds28e17, *f.shpindik, *f.shpTimer, lblBackTimer};
+    return {{stat1, cbbPort, cbAdapter},
+            {cmb1820, lblTvalue, cmbhlt, lblHvalue, cmbds28e17, edtSNHDC, lblValT28e17,
+             lblValH28e17, lblValP28e17, lblValPTds28e17},
+            {*f.shpindik, *f.shpTimer, lblBackTimer}};
   }
 
   LabelText stat1;

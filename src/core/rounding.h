@@ -8,7 +8,10 @@ namespace orvel::core {
 // even one, divide back: the rounding every reading and display uses.
 inline double RoundHalfEven(double value, int decimals) {
   const double scale = std::pow(10.0, decimals);
-  return std::nearbyint(value * scale) / scale;
+  const double scaled = value * scale;
+  // Too large to scale: far beyond 2^53, so it has no fraction to round.
+  if (!std::isfinite(scaled)) return value;
+  return std::nearbyint(scaled) / scale;
 }
 
 // Nearest integer, halves to even (assumes the default rounding mode).

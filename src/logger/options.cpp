@@ -38,7 +38,7 @@ struct Parser {
       if (inline_value->empty()) Fail(name + " needs a value");
       return inline_value->empty() ? std::nullopt : inline_value;
     }
-    if (next >= args.size() || args[next].rfind("--", 0) == 0) {
+    if (next >= args.size() || args[next].empty() || args[next].rfind("--", 0) == 0) {
       Fail(name + " needs a value");
       return std::nullopt;
     }

@@ -27,9 +27,10 @@ struct ConsoleWindow {
   core::MemoryShape shpindik, shpTimer;
 
   measure::StationControls Controls() {
-    return {stat1,           cbbPort,    cbAdapter, cmb1820,      lblTvalue,    cmbhlt,
-            lblHvalue,       cmbds28e17, edtSNHDC,  lblValT28e17, lblValH28e17, lblValP28e17,
-            lblValPTds28e17, shpindik,   shpTimer,  lblBackTimer};
+    return {{stat1, cbbPort, cbAdapter},
+            {cmb1820, lblTvalue, cmbhlt, lblHvalue, cmbds28e17, edtSNHDC, lblValT28e17,
+             lblValH28e17, lblValP28e17, lblValPTds28e17},
+            {shpindik, shpTimer, lblBackTimer}};
   }
 
   std::vector<std::pair<std::string, std::string>> Texts() const {

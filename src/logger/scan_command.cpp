@@ -17,7 +17,7 @@ std::string FormatScan(const std::string& status, int result, int found,
                      "\nfound: " + std::to_string(found) + "\n";
   for (int slot = 0; slot < found && slot < onewire::kSlotCount; ++slot) {
     const auto& sens = Asens[static_cast<std::size_t>(slot)];
-    char number[8];
+    char number[12];  // room for any int, not only a slot index
     std::snprintf(number, sizeof number, "%02d", slot);
     text += std::string(number) + " " + sens.ROMS + " " + std::to_string(sens.Family) + "\n";
   }

@@ -30,8 +30,7 @@ class MeasurementCycle;
 class PollLoop;
 
 // Every control the units write or read, owned by the front end: the
-// scan's, the cycle's and the poll loop's, in that order (a flat brace list
-// of the sixteen controls fills it).
+// scan's, the cycle's and the poll loop's, in that order.
 struct StationControls {
   onewire::ScanControls scan;
   CycleControls cycle;

@@ -53,6 +53,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadArgs{{"--bus"}, "--bus needs a value"},
         BadArgs{{"--bus", "--scan"}, "--bus needs a value"},
         BadArgs{{"--bus="}, "--bus needs a value"},
+        // An empty argument, as an unset shell variable gives, is no value either.
+        BadArgs{{"--bus", ""}, "--bus needs a value"},
+        BadArgs{{"--journal", "", "--scan"}, "--journal needs a value"},
         BadArgs{{"--bus", "a", "--bus", "b"}, "--bus is given twice"},
         BadArgs{{"--scan=yes"}, "--scan takes no value"},
         BadArgs{{"--interval", "abc"},

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <iomanip>
+#include <limits>
+#include <string>
 
 #include "core/date_time.h"
 #include "measure/time_stamp.h"
@@ -42,6 +45,18 @@ INSTANTIATE_TEST_SUITE_P(
                       FormCase{-10.125, '.', "-10.125", "-10.12"},
                       FormCase{1.0 / 3.0, ',', "0,333333333333333", "0,33"},
                       FormCase{100.65327, ',', "100,65327", "100,65"}));
+
+// Values so large that a hundred times them overflows are whole numbers:
+// all their digits and two zero decimals, never "inf".
+TEST(NumberFormsTest, FixedFormOfHugeValuesKeepsEveryDigit) {
+  for (const double value :
+       {1e307, std::numeric_limits<double>::max(), -std::numeric_limits<double>::max()}) {
+    char digits[400];
+    const auto end =
+        std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, 0).ptr;
+    EXPECT_EQ(FixedForm(value, ','), std::string(digits, end) + ",00") << value;
+  }
+}
 
 TEST(JournalStampTest, UsesTheLocaleSeparators) {
   const core::DateTime t = core::EncodeDateTime({2026, 12, 7, 15, 23, 44, 0});

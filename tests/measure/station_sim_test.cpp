@@ -142,9 +142,10 @@ class StationSimTest : public ::testing::Test {
   core::MemoryList cbbPort, cbAdapter, cmb1820, cmbhlt, cmbds28e17;
   core::MemoryShape shpindik, shpTimer;
   Station station{tmex,
-                  StationControls{stat1, cbbPort, cbAdapter, cmb1820, lblTvalue, cmbhlt, lblHvalue,
-                                  cmbds28e17, edtSNHDC, lblValT28e17, lblValH28e17, lblValP28e17,
-                                  lblValPTds28e17, shpindik, shpTimer, lblBackTimer},
+                  StationControls{{stat1, cbbPort, cbAdapter},
+                                  {cmb1820, lblTvalue, cmbhlt, lblHvalue, cmbds28e17, edtSNHDC,
+                                   lblValT28e17, lblValH28e17, lblValP28e17, lblValPTds28e17},
+                                  {shpindik, shpTimer, lblBackTimer}},
                   StationPlatform{clock, pump, dialogs, separators, timers, poster, files},
                   core::StartupSettings{true, "/j", 5}};
   std::vector<core::DateTime> pollEnds;

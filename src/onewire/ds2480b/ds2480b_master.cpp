@@ -20,8 +20,12 @@ int ReplyTimeoutMs(std::size_t bytes) { return 150 + 3 * static_cast<int>(bytes)
 
 }  // namespace
 
-Ds2480bMaster::Ds2480bMaster(StreamOpener opener, std::string port_name)
-    : opener_(std::move(opener)), port_name_(std::move(port_name)) {}
+Ds2480bMaster::Ds2480bMaster(StreamOpener opener, std::string port_name, Pause pause)
+    : opener_(std::move(opener)), port_name_(std::move(port_name)), pause_(std::move(pause)) {}
+
+void Ds2480bMaster::RealPause(int ms) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 std::string Ds2480bMaster::Description() const {
   return "DS2480B serial 1-Wire adapter on " + port_name_;
@@ -51,13 +55,13 @@ bool Ds2480bMaster::Calibrate() {
   if (!stream_->SetBaud(kBaudLow)) return false;
   baud_ = kBaudLow;
   stream_->SendBreak();
-  std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  pause_(2);
   // The first byte after power-up or a break only calibrates the timing and
   // gets no reply; a chip that did not restart answers it as a reset, which
   // the drain throws away.
   const std::uint8_t timing = d::kReset;
   if (!stream_->Write(&timing, 1)) return false;
-  std::this_thread::sleep_for(std::chrono::milliseconds(4));
+  pause_(4);
   Drain();
   ++bytes_sent_;
   mode_ = Mode::kCommand;

@@ -24,7 +24,12 @@ class Ds2480bMaster final : public OneWireMaster {
   // Opens the serial line; nullptr with a reason when it cannot.
   using StreamOpener = std::function<std::unique_ptr<ByteStream>(std::string* error)>;
 
-  Ds2480bMaster(StreamOpener opener, std::string port_name);
+  // Waits the chip's settling times after a break; a line with no chip
+  // behind it (a model in the same thread) needs no waiting.
+  using Pause = std::function<void(int ms)>;
+  static void RealPause(int ms);
+
+  Ds2480bMaster(StreamOpener opener, std::string port_name, Pause pause = RealPause);
 
   bool Setup() override;
   std::optional<bool> Reset() override;
@@ -70,6 +75,7 @@ class Ds2480bMaster final : public OneWireMaster {
 
   StreamOpener opener_;
   std::string port_name_;
+  Pause pause_;
   std::unique_ptr<ByteStream> stream_;
   Mode mode_ = Mode::kCommand;
   bool synced_ = false;
