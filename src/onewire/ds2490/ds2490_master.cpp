@@ -1,5 +1,6 @@
 #include "onewire/ds2490/ds2490_master.h"
 
+#include <algorithm>
 #include <array>
 
 #include "onewire/ds2490/ds2490_protocol.h"
@@ -157,23 +158,34 @@ std::optional<std::uint8_t> Ds2490Master::TouchByte(std::uint8_t byte) {
   return read;
 }
 
+bool Ds2490Master::TouchBlock(std::uint8_t* bytes, std::size_t n) {
+  // A pull-up armed for after the next byte goes byte by byte, so that it
+  // starts after the right one.
+  if (armed_) return OneWireMaster::TouchBlock(bytes, n);
+  // Well inside the adapter's 128-byte data FIFOs.
+  constexpr std::size_t kChunk = 64;
+  for (std::size_t done = 0; done < n; done += kChunk) {
+    if (!EndPulse() || !usb_) return false;
+    std::uint8_t* chunk = bytes + done;
+    const int len = static_cast<int>(std::min(kChunk, n - done));
+    if (usb_->BulkOut(chunk, len) != len) {
+      Drop("DS2490 adapter " + name_ + " unplugged");
+      return false;
+    }
+    if (!Comm(d::kCommBlockIo | d::kFlagImmediate, static_cast<std::uint16_t>(len))) return false;
+    if (usb_->BulkIn(chunk, len) != len) {
+      Drop("DS2490 adapter " + name_ + " unplugged");
+      return false;
+    }
+  }
+  return true;
+}
+
 std::optional<std::vector<std::uint8_t>> Ds2490Master::TouchBlock(
     const std::vector<std::uint8_t>& out) {
-  if (!EndPulse() || !usb_) return std::nullopt;
-  const int n = static_cast<int>(out.size());
-  if (usb_->BulkOut(out.data(), n) != n) {
-    Drop("DS2490 adapter " + name_ + " unplugged");
-    return std::nullopt;
-  }
-  if (!Comm(d::kCommBlockIo | d::kFlagImmediate, static_cast<std::uint16_t>(n))) {
-    return std::nullopt;
-  }
-  std::vector<std::uint8_t> in(out.size());
-  if (usb_->BulkIn(in.data(), n) != n) {
-    Drop("DS2490 adapter " + name_ + " unplugged");
-    return std::nullopt;
-  }
-  return in;
+  std::vector<std::uint8_t> io(out);
+  if (!TouchBlock(io.data(), io.size())) return std::nullopt;
+  return io;
 }
 
 std::optional<OneWireMaster::SearchPathResult> Ds2490Master::SearchPath(const RomCode& choices) {

@@ -33,7 +33,8 @@ class Ds2490Master final : public OneWireMaster {
   bool StrongPullupActive() const override { return pulse_on_; }
   std::string Description() const override { return "DS2490 USB 1-Wire adapter " + name_; }
 
-  // Bytes out and in with one block command.
+  // Block I/O: the bytes go out and come back in one command per chunk.
+  bool TouchBlock(std::uint8_t* bytes, std::size_t n) override;
   std::optional<std::vector<std::uint8_t>> TouchBlock(const std::vector<std::uint8_t>& out);
 
   LinkError last_error() const { return last_error_; }
