@@ -15,7 +15,7 @@
 
 // glibc's newlocale never frees the search path it builds from LOCPATH; the
 // leak checker of the sanitizer build is told so, and nothing else.
-extern "C" const char* __lsan_default_suppressions() { return "leak:__argz_add_sep\n"; }
+extern "C" const char* __lsan_default_suppressions() { return "leak:argz_add_sep\n"; }
 
 namespace orvel::core {
 namespace {
