@@ -26,106 +26,15 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
+#include "adapters/emulator_child.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using namespace orvel::testing_support;
 
 const fs::path kEmulators = ORVEL_EMULATORS_DIR;
 const fs::path kShimLibDir = ORVEL_DS2490_SHIM_LIB_DIR;
-
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-// A child process with its output in files and a few variables added to
-// the environment.
-class Child {
- public:
-  Child(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
-        const fs::path& out, const fs::path& err) {
-    std::vector<std::string> vars;
-    for (char** e = environ; *e != nullptr; ++e) {
-      const std::string var = *e;
-      if (env.count(var.substr(0, var.find('='))) == 0) vars.push_back(var);
-    }
-    for (const auto& [name, value] : env) vars.push_back(name + "=" + value);
-    std::vector<char*> args, envp;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    for (const auto& v : vars) envp.push_back(const_cast<char*>(v.c_str()));
-    args.push_back(nullptr);
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), envp.data()) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-  }
-  ~Child() {
-    if (running()) {
-      Signal(SIGKILL);
-      Wait();
-    }
-  }
-  Child(const Child&) = delete;
-  Child& operator=(const Child&) = delete;
-
-  bool running() const { return pid_ > 0 && status_ < 0; }
-  // Without waiting: has it ended?
-  bool Ended() {
-    int raw = 0;
-    if (running() && ::waitpid(pid_, &raw, WNOHANG) == pid_) {
-      status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : 256;
-    }
-    return !running();
-  }
-  void Signal(int signal) const {
-    if (running()) ::kill(pid_, signal);
-  }
-  // The exit status (-1 when it ended otherwise).
-  int Wait() {
-    int raw = 0;
-    if (running() && ::waitpid(pid_, &raw, 0) == pid_) {
-      status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : 256;
-    }
-    return status_ == 256 ? -1 : status_;
-  }
-
- private:
-  pid_t pid_ = -1;
-  int status_ = -1;
-};
-
-// Polls `done` every 50 ms for at most `limit`.
-bool Within(std::chrono::seconds limit, const std::function<bool()>& done) {
-  const auto end = Clock::now() + limit;
-  while (!done()) {
-    if (Clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return true;
-}
-
-// The table code of a device (CRC first, family last) from the emulator's
-// bus-order spelling.
-std::string TableCode(const std::string& bus_order) {
-  std::string code;
-  for (std::size_t i = bus_order.size(); i >= 2; i -= 2) code += bus_order.substr(i - 2, 2);
-  return code;
-}
 
 struct LoggerRun {
   int status = -1;
@@ -252,26 +161,6 @@ INSTANTIATE_TEST_SUITE_P(Buses, Ds2490EmulatorScan,
                          [](const testing::TestParamInfo<ScanCase>& info) {
                            return info.param.name;
                          });
-
-// Journal values as numbers, in file order.
-std::vector<double> JournalValues(const fs::path& file) {
-  std::vector<double> values;
-  for (const auto& line : Lines(Slurp(file))) {
-    const auto semicolon = line.find(';');
-    if (semicolon == std::string::npos) continue;
-    // A line still being written may hold no number yet.
-    const char* text = line.c_str() + semicolon + 1;
-    char* end = nullptr;
-    const double value = std::strtod(text, &end);
-    if (end != text) values.push_back(value);
-  }
-  return values;
-}
-
-// The journal keeps two decimals.
-bool SameReading(double journal, double oracle) {
-  return std::fabs(journal - oracle) <= 0.005 + 1e-9;
-}
 
 TEST_F(Ds2490Emulator, ThermometersAndBridgesReadTheEmulatorsValues) {
   const fs::path bus = Bus("demo.json");
