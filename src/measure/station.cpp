@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "measure/bus_sensor_readers.h"
+#include "measure/fast_thermometers.h"
 #include "measure/journal.h"
 #include "measure/measurement_cycle.h"
 #include "measure/poll_loop.h"
@@ -14,25 +15,30 @@ namespace orvel::measure {
 // Declared in dependency order: each unit is built from the ones above it.
 struct Station::Units {
   Units(onewire::Tmex& tmex, const StationControls& c, const StationPlatform& p,
-        core::StartupSettings s)
+        core::StartupSettings s, FastMode f)
       : settings(std::move(s)),
+        fast(f),
+        schedule(f.rescanEvery),
         separators(p.separators),
         session(tmex),
         catalog(session, c.scan.stat1),
         scanner(session, catalog, c.scan, p.dialogs, p.pump, p.clock, settings, lastTimeConvert),
         readers(session, catalog.Asens, p.clock, p.pump, p.dialogs),
+        fastReaders(readers, session, catalog.Asens, scanner.FoundDev, p.clock, p.pump,
+                    [this] { return flagExit == kRunning; }),
         catalogCalls(catalog),
         journal(catalog.Asens, settings, p.clock, p.dialogs, separators, p.files),
-        cycle(catalog.Asens, CycleState{scanner.FoundDev, flagExit, session.ROM}, c.cycle, readers,
-              catalogCalls, journal, p.clock, settings, separators),
+        cycle(catalog.Asens, CycleState{scanner.FoundDev, flagExit, session.ROM}, c.cycle,
+              fast.enabled ? static_cast<SensorReaders&>(fastReaders) : readers, catalogCalls,
+              journal, p.clock, settings, separators),
         tmrg(p.timers, p.poster),
-        poll(
-            tmrg,
-            PollSteps{[this] { return scanner.ScanBus(); }, [this] { return scanner.flgRedravAll; },
-                      [this](bool rebuild) { cycle.RefreshMeasurements(rebuild); },
-                      [this] { session.tmex.TMClose(session.SHandle); },
-                      [this] { return scanner.flgBusSilent; }, [this] { cycle.ClearValues(); }},
-            c.poll, p.clock, p.dialogs, settings, lastTimeConvert, flagExit),
+        poll(tmrg,
+             PollSteps{[this] { return fast.enabled ? FastScanBus() : scanner.ScanBus(); },
+                       [this] { return scanner.flgRedravAll; },
+                       [this](bool rebuild) { cycle.RefreshMeasurements(rebuild); },
+                       [this] { session.tmex.TMClose(session.SHandle); },
+                       [this] { return scanner.flgBusSilent; }, [this] { cycle.ClearValues(); }},
+             c.poll, p.clock, p.dialogs, settings, lastTimeConvert, flagExit),
         dialogs(p.dialogs) {
     scanner.SetRefreshMeasurements([this](bool rebuild) { cycle.RefreshMeasurements(rebuild); });
     tmrg.SetPeriod(1000);
@@ -41,7 +47,25 @@ struct Station::Units {
     tmrg.OnException = [this](std::exception_ptr e) { dialogs.ShowNotice(ExceptionText(e)); };
   }
 
+  // A fast-mode poll: the bus is searched only when the schedule says so;
+  // otherwise the table and the open session stay, and the journal gates
+  // open as a search would open them.
+  std::int16_t FastScanBus() {
+    fastReaders.NewCycle();
+    if (fastReaders.TakeFailure()) schedule.ScanNext();
+    if (schedule.ScanDue()) {
+      const std::int16_t result = scanner.ScanBus();
+      if (result <= 0 || scanner.flgBusSilent) schedule.ScanNext();
+      return result;
+    }
+    scanner.flgRedravAll = false;
+    scanner.ReopenJournalGates();
+    return 1;
+  }
+
   core::StartupSettings settings;
+  FastMode fast;
+  FastScanSchedule schedule;
   core::LocaleSeparators separators;
   std::int16_t flagExit = kRunning;
   core::DateTime lastTimeConvert = 0.0;
@@ -49,6 +73,7 @@ struct Station::Units {
   onewire::DeviceCatalog catalog;
   onewire::BusScanner scanner;
   BusSensorReaders readers;
+  FastThermometers fastReaders;
   CatalogCallsOf catalogCalls;
   Journal journal;
   MeasurementCycle cycle;
@@ -58,8 +83,8 @@ struct Station::Units {
 };
 
 Station::Station(onewire::Tmex& tmex, StationControls controls, StationPlatform platform,
-                 core::StartupSettings settings)
-    : units_(std::make_unique<Units>(tmex, controls, platform, std::move(settings))) {}
+                 core::StartupSettings settings, FastMode fast)
+    : units_(std::make_unique<Units>(tmex, controls, platform, std::move(settings), fast)) {}
 
 Station::~Station() = default;
 
@@ -71,7 +96,10 @@ void Station::Tick(std::uint32_t threadCount) { units_->tmrg.TimerWndProc(thread
 void Station::TimerCheckTmrTimer() { units_->poll.TimerCheckTmrTimer(); }
 bool Station::TimerCheckTmrEnabled() const { return units_->poll.TimerCheckTmrEnabled(); }
 void Station::FormCloseQuery() { units_->poll.FormCloseQuery(); }
-void Station::RescanRequested() { units_->poll.RescanRequested(); }
+void Station::RescanRequested() {
+  if (units_->fast.enabled) units_->schedule.ScanNext();
+  units_->poll.RescanRequested();
+}
 
 void Station::cmb1820Change() { units_->cycle.cmb1820Change(); }
 void Station::cmbhltChange() { units_->cycle.cmbhltChange(); }

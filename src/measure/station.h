@@ -8,6 +8,7 @@
 #include "core/date_time.h"
 #include "core/platform.h"
 #include "core/settings.h"
+#include "measure/fast_mode.h"
 #include "measure/journal_files.h"
 #include "measure/ks_timer.h"
 #include "measure/measurement_cycle.h"
@@ -55,8 +56,9 @@ struct StationPlatform {
 // their events here; everything runs on the thread that calls in.
 class Station {
  public:
+  // `fast`: the opt-in fast mode; off, everything runs as specified.
   Station(onewire::Tmex& tmex, StationControls controls, StationPlatform platform,
-          core::StartupSettings settings);
+          core::StartupSettings settings, FastMode fast = {});
   ~Station();
   Station(const Station&) = delete;
   Station& operator=(const Station&) = delete;

@@ -166,9 +166,7 @@ void BusScanner::OpenAndEnumerate(std::int16_t& result) {
     // The slots stay as they were, but this poll is a new cycle all the
     // same: without a refill their journal gates must open again, or a
     // reading taken now would find its gate still shut from the last cycle.
-    for (int i = 0; i < FoundDev && i < kSlotCount; ++i) {
-      catalog_.Asens[static_cast<std::size_t>(i)].lastWrLogDateTime = 0.0;
-    }
+    ReopenJournalGates();
     flgBusSilent = true;
     return;
   }
@@ -187,6 +185,12 @@ void BusScanner::OpenAndEnumerate(std::int16_t& result) {
     }
   }
   FinishEnumeration(tally);
+}
+
+void BusScanner::ReopenJournalGates() {
+  for (int i = 0; i < FoundDev && i < kSlotCount; ++i) {
+    catalog_.Asens[static_cast<std::size_t>(i)].lastWrLogDateTime = 0.0;
+  }
 }
 
 BusScanner::Pass BusScanner::Search(bool first) {

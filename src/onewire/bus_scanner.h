@@ -48,6 +48,10 @@ class BusScanner {
   // then.
   std::int16_t ScanBus();
 
+  // Every listed slot's journal gate open again, as after a scan: the
+  // cycle that follows writes one line per reading.
+  void ReopenJournalGates();
+
   // Settings-tab selection handlers.
   void cbbPortChange();
   void cbAdapterChange();

@@ -75,6 +75,25 @@ std::optional<double> DecodeTemperature(std::uint8_t family, const Scratchpad& p
   return masked * 0.0625;
 }
 
+PadVerdict JudgeScratchpad(std::uint8_t family, const Scratchpad& pad) {
+  switch (CheckContent(family, pad)) {
+    case ScratchpadContent::kUsable:
+      return NeedsConfirmation(pad) ? PadVerdict::kConfirm : PadVerdict::kAccept;
+    case ScratchpadContent::kPowerOn:
+      return PadVerdict::kPowerOn;
+    default:
+      return PadVerdict::kRefuse;
+  }
+}
+
+std::uint32_t ConversionMillis(std::uint8_t family, std::optional<std::uint8_t> config) {
+  constexpr std::uint32_t kLongest = 750;
+  if (family != onewire::kFamilyDs18b20 || !config) return kLongest;
+  const auto bits = Ds18b20Resolution(*config);
+  // 93.75 ms at 9 bits, rounded up.
+  return bits ? (9375U << (*bits - 9)) / 100 + ((9375U << (*bits - 9)) % 100 != 0) : kLongest;
+}
+
 double AlarmByteValue(std::uint8_t byte) { return static_cast<std::int8_t>(byte); }
 
 }  // namespace orvel::sensors

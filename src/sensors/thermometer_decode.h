@@ -45,4 +45,17 @@ double AlarmByteValue(std::uint8_t byte);
 // Resolution in bits (9..12) of a 0x28 configuration byte; nullopt when bit 7 is set.
 std::optional<int> Ds18b20Resolution(std::uint8_t config);
 
+// What a CRC-intact scratchpad of one conversion allows.
+enum class PadVerdict {
+  kAccept,   // a temperature
+  kConfirm,  // a value at the edge of a count: a second conversion must confirm it
+  kPowerOn,  // the conversion did not happen (no power, or reset since)
+  kRefuse,   // no temperature can come of it
+};
+PadVerdict JudgeScratchpad(std::uint8_t family, const Scratchpad& pad);
+
+// The datasheet's longest conversion time in ms: 750 for 0x10 and for an
+// unknown resolution, 93.75 ms doubled per bit above 9 for a 0x28.
+std::uint32_t ConversionMillis(std::uint8_t family, std::optional<std::uint8_t> config);
+
 }  // namespace orvel::sensors

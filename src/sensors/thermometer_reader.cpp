@@ -15,27 +15,16 @@ constexpr std::int16_t kReadSlot = 0xFF;
 constexpr std::uint32_t kConversionWaitMs = 800;
 constexpr std::uint32_t kWaitStepMs = 100;
 
-// Puts the line back to its normal level when the wait ends, also when a
-// message handled during the wait throws.
-class NormalLevelOnExit {
- public:
-  explicit NormalLevelOnExit(onewire::BusSession& bus) : bus_(bus) {}
-  ~NormalLevelOnExit() {
-    try {
-      bus_.tmex.TMOneWireLevel(bus_.SHandle, onewire::kLevelSet, onewire::kLevelNormal,
-                               onewire::kPrimeNow);
-    } catch (...) {
-      // Nothing more can be done for the line while unwinding.
-    }
-  }
-  NormalLevelOnExit(const NormalLevelOnExit&) = delete;
-  NormalLevelOnExit& operator=(const NormalLevelOnExit&) = delete;
-
- private:
-  onewire::BusSession& bus_;
-};
-
 }  // namespace
+
+void StoreReading(onewire::CurrentSens& sens, double value,
+                  const std::array<std::uint8_t, 9>& pad) {
+  sens.Temperature = value;
+  sens.CorrectTemp = value;
+  sens.UpLimitT = AlarmByteValue(pad[2]);
+  sens.DownLimitT = AlarmByteValue(pad[3]);
+  sens.FlagReadyValue = 1;
+}
 
 ThermometerReader::ThermometerReader(onewire::BusSession& bus, onewire::DeviceTable& Asens,
                                      core::Clock& clock, core::MessagePump& pump)
@@ -94,11 +83,7 @@ double ThermometerReader::ReadThermometer(std::int16_t slot) {
   const auto value = DecodeTemperature(family, iarray);
   if (!value) return kFailed;
 
-  sens.Temperature = *value;
-  sens.CorrectTemp = *value;
-  sens.UpLimitT = AlarmByteValue(iarray[2]);
-  sens.DownLimitT = AlarmByteValue(iarray[3]);
-  sens.FlagReadyValue = 1;
+  StoreReading(sens, *value, iarray);
   return kAccepted;
 }
 

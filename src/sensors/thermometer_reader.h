@@ -10,6 +10,29 @@
 
 namespace orvel::sensors {
 
+// Puts the line back to its normal level when the wait ends, also when a
+// message handled during the wait throws.
+class NormalLevelOnExit {
+ public:
+  explicit NormalLevelOnExit(onewire::BusSession& bus) : bus_(bus) {}
+  ~NormalLevelOnExit() {
+    try {
+      bus_.tmex.TMOneWireLevel(bus_.SHandle, onewire::kLevelSet, onewire::kLevelNormal,
+                               onewire::kPrimeNow);
+    } catch (...) {
+      // Nothing more can be done for the line while unwinding.
+    }
+  }
+  NormalLevelOnExit(const NormalLevelOnExit&) = delete;
+  NormalLevelOnExit& operator=(const NormalLevelOnExit&) = delete;
+
+ private:
+  onewire::BusSession& bus_;
+};
+
+// Stores an accepted reading of `pad` in the device's slot.
+void StoreReading(onewire::CurrentSens& sens, double value, const std::array<std::uint8_t, 9>& pad);
+
 // One temperature reading of a 0x10 or 0x28 thermometer: Convert T under
 // strong pull-up, the 800 ms wait with the window kept alive, the
 // scratchpad read and checked, and the value stored in the device's slot.

@@ -143,6 +143,29 @@ TEST(ThermometerDecode, WordsOutsideTheMeasuringRangeAreFailedReadings) {
   }
 }
 
+// The datasheets' maximum conversion times: 93.75 ms at 9 bits doubling
+// per bit (rounded up to whole ms), 750 ms for the DS18S20 and for a
+// DS18B20 of unknown or invalid configuration.
+TEST(ThermometerDecode, ConversionTimesFromTheDatasheets) {
+  EXPECT_EQ(ConversionMillis(k28, ConfigFor(9)), 94U);
+  EXPECT_EQ(ConversionMillis(k28, ConfigFor(10)), 188U);
+  EXPECT_EQ(ConversionMillis(k28, ConfigFor(11)), 375U);
+  EXPECT_EQ(ConversionMillis(k28, ConfigFor(12)), 750U);
+  EXPECT_EQ(ConversionMillis(k28, std::nullopt), 750U);
+  EXPECT_EQ(ConversionMillis(k28, 0xFF), 750U);
+  EXPECT_EQ(ConversionMillis(k10, 0x1F), 750U);
+}
+
+TEST(ThermometerDecode, VerdictsOfOneConversion) {
+  EXPECT_EQ(JudgeScratchpad(k28, Pad(0x0191, 0x7F, 0x0C, 0x10)), PadVerdict::kAccept);
+  EXPECT_EQ(JudgeScratchpad(k28, Pad(0x0550, 0x7F, 0x0C, 0x10)), PadVerdict::kPowerOn);
+  EXPECT_EQ(JudgeScratchpad(k10, Pad(0x00AA, 0xFF, 0x0C, 0x10)), PadVerdict::kPowerOn);
+  // COUNT_PER_C - COUNT_REMAIN of 1: the edge of a count.
+  EXPECT_EQ(JudgeScratchpad(k10, Pad(0x0032, 0xFF, 0x0F, 0x10)), PadVerdict::kConfirm);
+  EXPECT_EQ(JudgeScratchpad(k10, Pad(0x0032, 0xFF, 0x0C, 0x00)), PadVerdict::kRefuse);
+  EXPECT_EQ(JudgeScratchpad(k28, Pad(0x0191, 0xFF, 0x0C, 0x10)), PadVerdict::kRefuse);
+}
+
 TEST(ThermometerDecode, AlarmBytesAreSigned) {
   EXPECT_EQ(AlarmByteValue(0x7F), 127.0);
   EXPECT_EQ(AlarmByteValue(0x80), -128.0);
