@@ -80,7 +80,8 @@ int main(int argc, char** argv) {
   app::QtDialogs dialogs(QString::fromUtf8(app::kAppTitle));
   // Qt has set the process locale from the environment by now.
   app::TFrmMain window(app::FrmMainDeps{driver->tmex(), clock, dialogs, timers, files,
-                                        core::ProcessLocaleSeparators(), options.answers});
+                                        core::ProcessLocaleSeparators(), options.answers,
+                                        options.fast});
   dialogs.SetOwner(&window);
   window.show();
   if (!screenshot_dir.empty()) app::SaveTabScreenshots(window, screenshot_dir);

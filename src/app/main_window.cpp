@@ -67,7 +67,7 @@ TFrmMain::TFrmMain(FrmMainDeps deps, QWidget* parent)
       deps_.tmex, controls_->Controls(f_),
       measure::StationPlatform{deps_.clock, pump_, deps_.dialogs, deps_.separators, deps_.timers,
                                poster_, deps_.files},
-      core::StartupSettings{});
+      core::StartupSettings{}, deps_.fast);
   poster_.OnTick = [this](std::uint32_t count) { station_->Tick(count); };
 
   // Runs from start-up: the modal questions let it through, so the square

@@ -22,6 +22,7 @@ struct FrmMainDeps {
   measure::JournalFiles& files;
   core::LocaleSeparators separators;
   measure::StartupAnswers answers;  // questions answered on the command line
+  measure::FastMode fast{};         // --fast, --rescan-every
 };
 
 // The main window: the controls, the real dialogues and timers, and the

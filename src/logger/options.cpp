@@ -89,6 +89,18 @@ struct Parser {
       }
       return true;
     }
+    if (name == "--fast") return Flag(name, inline_value, options.fast);
+    if (name == "--rescan-every") {
+      if (options.rescan_every) return Fail(name + " is given twice");
+      const auto value = Value(name, inline_value);
+      if (!value) return false;
+      options.rescan_every = WholeNumber<int>(*value, 1, std::numeric_limits<int>::max());
+      if (!options.rescan_every) {
+        return Fail("--rescan-every expects a whole number of polls above 0, not \"" + *value +
+                    "\"");
+      }
+      return true;
+    }
     if (name == "--virtual-time") return Flag(name, inline_value, options.virtual_time);
     if (name == "--scan") return Flag(name, inline_value, options.scan);
     if (name == "--help" || name == "-h") return Flag(name, inline_value, options.help);
@@ -108,12 +120,13 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args) {
   const Options& o = p.options;
   if (o.bus && o.adapter) return {std::nullopt, "--bus and --adapter cannot be used together"};
   if (o.virtual_time && !o.bus) return {std::nullopt, "--virtual-time needs --bus"};
+  if (o.rescan_every && !o.fast) return {std::nullopt, "--rescan-every needs --fast"};
   return {p.options, {}};
 }
 
 std::string Usage() {
   return "Usage: orvel-logger [--bus FILE | --adapter SPEC] [--journal DIR] [--interval SECONDS]\n"
-         "                    [--cycles N] [--virtual-time] [--scan]\n"
+         "                    [--cycles N] [--virtual-time] [--scan] [--fast [--rescan-every N]]\n"
          "Reads the 1-Wire sensors and prints what the window would show, one line per poll.\n"
          "\n"
          "  --bus FILE          the simulated bus described by FILE (JSON)\n"
@@ -126,6 +139,9 @@ std::string Usage() {
          "  --cycles N          stop after N polls (default: run until interrupted)\n"
          "  --virtual-time      with --bus: waits advance a virtual clock at once\n"
          "  --scan              scan the bus once, print the device table and exit\n"
+         "  --fast              fast mode: all thermometers convert at once, the bus is\n"
+         "                      searched every N polls and after a failed access\n"
+         "  --rescan-every N    with --fast: polls between searches (default 10)\n"
          "  --help              this text\n"
          "  --version           the program's version\n"
          "\n"

@@ -9,7 +9,8 @@ namespace orvel::logger {
 
 // The logger's command line:
 //   orvel-logger [--bus FILE | --adapter SPEC] [--journal DIR] [--interval SECONDS]
-//                [--cycles N] [--virtual-time] [--scan] [--help] [--version]
+//                [--cycles N] [--virtual-time] [--scan] [--fast [--rescan-every N]]
+//                [--help] [--version]
 struct Options {
   std::optional<std::string> bus;      // the simulated bus of this file
   std::optional<std::string> adapter;  // a real adapter, such as ds2480b:/dev/ttyUSB0
@@ -18,6 +19,8 @@ struct Options {
   std::optional<std::int64_t> cycles;  // stop after this many polls
   bool virtual_time = false;
   bool scan = false;
+  bool fast = false;
+  std::optional<int> rescan_every;  // with --fast: polls between searches
   bool help = false;
   bool version = false;
 };

@@ -102,7 +102,8 @@ int RunPolls(drivers::Driver& driver, core::Clock& clock, core::VirtualClock* vi
   const core::LocaleSeparators separators = core::ProcessLocaleSeparators();
   measure::Station station(
       driver.tmex(), window.Controls(),
-      measure::StationPlatform{clock, loop, dialogs, separators, *timers, loop, files}, settings);
+      measure::StationPlatform{clock, loop, dialogs, separators, *timers, loop, files}, settings,
+      measure::FastMode{options.fast, options.rescan_every.value_or(measure::kDefaultRescanEvery)});
 
   PollOutput output(out, err);
   std::int64_t polls = 0;

@@ -79,6 +79,7 @@ std::string StartupCaption(const std::string& base, const core::StartupSettings&
 StartupOptions ParseStartupOptions(const std::vector<std::string>& args) {
   StartupOptions options;
   bool no_journal = false;
+  std::optional<int> rescan_every;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     const auto value = [&]() -> const std::string& {
@@ -102,6 +103,15 @@ StartupOptions ParseStartupOptions(const std::vector<std::string>& args) {
         throw StartupOptionsError("--interval needs a whole number of seconds above 0, not '" +
                                   text + "'");
       options.answers.interval = interval;
+    } else if (arg == "--fast") {
+      options.fast.enabled = true;
+    } else if (arg == "--rescan-every") {
+      const std::string& text = value();
+      const auto polls = ParseIntervalEntry(text);
+      if (!polls || *polls <= 0)
+        throw StartupOptionsError("--rescan-every needs a whole number of polls above 0, not '" +
+                                  text + "'");
+      rescan_every = *polls;
     } else if (arg == "--help" || arg == "-h") {
       options.help = true;
     } else if (arg == "--version") {
@@ -112,6 +122,10 @@ StartupOptions ParseStartupOptions(const std::vector<std::string>& args) {
   }
   if (!options.bus_file.empty() && !options.adapter.empty())
     throw StartupOptionsError("--bus and --adapter exclude each other");
+  if (rescan_every) {
+    if (!options.fast.enabled) throw StartupOptionsError("--rescan-every needs --fast");
+    options.fast.rescanEvery = *rescan_every;
+  }
   if (no_journal) {
     if (options.answers.journal)
       throw StartupOptionsError("--journal and --no-journal exclude each other");
@@ -131,6 +145,9 @@ std::string StartupOptionsUsage(const std::string& program) {
          "  --journal DIR     keep a journal in DIR without asking\n"
          "  --no-journal      keep no journal, without asking\n"
          "  --interval N      journal and poll interval in seconds, without asking\n"
+         "  --fast            fast mode: all thermometers convert at once, the bus is\n"
+         "                    searched every N polls and after a failed access\n"
+         "  --rescan-every N  with --fast: polls between searches (default 10)\n"
          "  --version         print the version and exit\n";
 }
 

@@ -7,6 +7,7 @@
 
 #include "core/platform.h"
 #include "core/settings.h"
+#include "measure/fast_mode.h"
 
 namespace orvel::measure {
 
@@ -45,6 +46,7 @@ struct StartupOptions {
   StartupAnswers answers;
   std::string bus_file;  // --bus FILE: the simulated bus
   std::string adapter;   // --adapter SPEC: a real adapter
+  FastMode fast;         // --fast, --rescan-every N
   bool help = false;
   bool version = false;
 };

@@ -222,6 +222,25 @@ INSTANTIATE_TEST_SUITE_P(
                     std::vector<std::string>{"--no-journal", "--interval", "5"},
                     std::vector<std::string>{"--frobnicate"}, std::vector<std::string>{"stray"}));
 
+TEST(StartupOptionsFast, FastModeAndItsSearchInterval) {
+  const StartupOptions plain = ParseStartupOptions({"--bus", "b.json"});
+  EXPECT_FALSE(plain.fast.enabled);
+  EXPECT_EQ(plain.fast.rescanEvery, kDefaultRescanEvery);
+  const StartupOptions fast = ParseStartupOptions({"--fast"});
+  EXPECT_TRUE(fast.fast.enabled);
+  EXPECT_EQ(fast.fast.rescanEvery, kDefaultRescanEvery);
+  const StartupOptions every = ParseStartupOptions({"--rescan-every", "25", "--fast"});
+  EXPECT_TRUE(every.fast.enabled);
+  EXPECT_EQ(every.fast.rescanEvery, 25);
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--rescan-every", "5"},
+        std::vector<std::string>{"--fast", "--rescan-every", "0"},
+        std::vector<std::string>{"--fast", "--rescan-every", "x"},
+        std::vector<std::string>{"--fast", "--rescan-every"}}) {
+    EXPECT_THROW(ParseStartupOptions(args), StartupOptionsError);
+  }
+}
+
 TEST(ParseIntervalEntry, WholeNumbersOnly) {
   EXPECT_EQ(ParseIntervalEntry("30"), 30);
   EXPECT_EQ(ParseIntervalEntry("+8"), 8);

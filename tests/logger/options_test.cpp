@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/print_args.h"
@@ -29,6 +30,27 @@ TEST(LoggerOptions, EveryOptionInBothForms) {
   EXPECT_EQ(plain.options->interval, std::nullopt);
   EXPECT_FALSE(plain.options->scan);
   EXPECT_TRUE(ParseOptions({"--adapter", "ds2490:2"}).options);
+}
+
+TEST(LoggerOptions, FastModeAndItsSearchInterval) {
+  const auto fast = ParseOptions({"--bus", "b.json", "--fast", "--rescan-every=4"});
+  ASSERT_TRUE(fast.options) << fast.error;
+  EXPECT_TRUE(fast.options->fast);
+  EXPECT_EQ(fast.options->rescan_every, 4);
+  const auto plain = ParseOptions({"--bus", "b.json"});
+  ASSERT_TRUE(plain.options);
+  EXPECT_FALSE(plain.options->fast);
+  EXPECT_EQ(plain.options->rescan_every, std::nullopt);
+  for (const auto& [args, error] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+           {{"--rescan-every", "3"}, "--rescan-every needs --fast"},
+           {{"--fast", "--rescan-every", "0"},
+            "--rescan-every expects a whole number of polls above 0, not \"0\""},
+           {{"--fast", "--rescan-every"}, "--rescan-every needs a value"},
+           {{"--fast=1"}, "--fast takes no value"}}) {
+    const auto parsed = ParseOptions(args);
+    EXPECT_FALSE(parsed.options);
+    EXPECT_EQ(parsed.error, error);
+  }
 }
 
 struct BadArgs {

@@ -252,6 +252,32 @@ std::map<std::string, std::size_t> ExpectWholeJournalLines(const fs::path& dir) 
   return lines;
 }
 
+// --fast on the demo bus: the same poll lines and the same journal files
+// with the same number of lines as without it.
+TEST_F(LoggerRunTest, FastModeJournalsWhatTheSpecifiedModeJournals) {
+  std::map<std::string, std::size_t> journals[2];
+  for (int fast = 0; fast < 2; ++fast) {
+    const fs::path folder = dir / (fast ? "fast" : "normal");
+    fs::create_directories(folder);
+    std::vector<std::string> args{"--bus", Demo(),     "--journal", folder.string(), "--interval",
+                                  "5",     "--cycles", "5",         "--virtual-time"};
+    if (fast) args.insert(args.end(), {"--fast", "--rescan-every", "2"});
+    Child child(args);
+    std::string out, err;
+    ASSERT_EQ(child.Finish(out, err), 0) << err;
+    std::stringstream s(out);
+    std::size_t polls = 0;
+    for (std::string l; std::getline(s, l); ++polls) {
+      EXPECT_TRUE(std::regex_match(l + "\n", kPollLine)) << l;
+    }
+    EXPECT_EQ(polls, 5u);
+    journals[fast] = ExpectWholeJournalLines(folder);
+  }
+  EXPECT_EQ(journals[1], journals[0]);
+  EXPECT_EQ(journals[1].size(), 9u);
+  for (const auto& [name, lines] : journals[1]) EXPECT_EQ(lines, 5u) << name;
+}
+
 // SIGINT, SIGTERM and a hang-up all close like the window: exit 0, the
 // driver closed, no journal line cut.
 struct CloseSignal {
