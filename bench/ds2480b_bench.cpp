@@ -197,7 +197,9 @@ class PacedStream final : public onewire::ByteStream {
 // The program's whole poll (scan, every listed device read for the journal,
 // the closing broadcast) through the driver and the model on a paced line.
 struct PollRig {
-  PollRig(const std::string& devices_json, const std::function<void(sim::Ds2480bModel&)>& setup) {
+  PollRig(const std::string& devices_json, const std::function<void(sim::Ds2480bModel&)>& setup,
+          measure::FastMode fast)
+      : station(clock, tmex, fast) {
     auto spec = sim::ParseBusFile("{\"devices\": [" + devices_json + "]}", "bench");
     for (auto& d : spec.devices) bus.Add(std::move(d));
     setup(model);
@@ -216,24 +218,37 @@ struct PollRig {
       "model");
   onewire::TmexOverMaster tmex{[this](std::int16_t, std::int16_t, std::int32_t*) { return master; },
                                onewire::DefaultPort{1, 5}, "bench"};
-  bench::StationRig station{clock, tmex};
+  bench::StationRig station;
+};
+
+// What the task's measurements give for each bus: the least a poll can
+// take, and the serial bytes of the two peer programs.
+struct Reference {
+  double least_ms, least_bytes, digitemp_bytes, owfs_bytes;
 };
 
 void Poll(benchmark::State& state, const std::string& devices,
-          const std::function<void(sim::Ds2480bModel&)>& setup) {
-  PollRig rig(devices, setup);
+          const std::function<void(sim::Ds2480bModel&)>& setup, measure::FastMode fast,
+          const Reference& reference) {
+  PollRig rig(devices, setup, fast);
   rig.station.OnePoll();  // the first poll builds the lists (and sets the line up)
-  double bytes = 0, serial_us = 0, link_us = 0, wire_us = 0, waits_us = 0;
+  double bytes = 0, serial_us = 0, link_us = 0, wire_us = 0, waits_us = 0, longest_us = 0,
+         most_bytes = 0;
   for (auto _ : state) {
     const auto sent = rig.master->bytes_sent() + rig.master->bytes_received();
     const double serial0 = rig.model.serial_us(), link0 = rig.line->link_us();
     const std::int64_t wire0 = rig.bus.traffic().bus_us;
     rig.station.OnePoll();
-    bytes += static_cast<double>(rig.master->bytes_sent() + rig.master->bytes_received() - sent);
+    const auto poll_bytes =
+        static_cast<double>(rig.master->bytes_sent() + rig.master->bytes_received() - sent);
+    bytes += poll_bytes;
+    most_bytes = std::max(most_bytes, poll_bytes);
     serial_us += rig.model.serial_us() - serial0;
     link_us += rig.line->link_us() - link0;
     wire_us += static_cast<double>(rig.bus.traffic().bus_us - wire0);
     waits_us += static_cast<double>(rig.station.poll_us);
+    longest_us = std::max(longest_us,
+                          rig.line->link_us() - link0 + static_cast<double>(rig.station.poll_us));
   }
   const double n = static_cast<double>(state.iterations()) * 1000.0;
   state.counters["serial_bytes"] = bytes * 1000.0 / n;
@@ -244,6 +259,13 @@ void Poll(benchmark::State& state, const std::string& devices,
   state.counters["modelled_ms"] = (link_us + waits_us) / n;
   // An infinitely fast line: the 1-Wire time and the waits alone.
   state.counters["floor_ms"] = (wire_us + waits_us) / n;
+  // The slowest poll: in fast mode the one that also searches the bus.
+  state.counters["longest_ms"] = longest_us / 1000.0;
+  state.counters["most_bytes"] = most_bytes;
+  state.counters["least_ms"] = reference.least_ms;
+  state.counters["least_B"] = reference.least_bytes;
+  state.counters["digitemp_B"] = reference.digitemp_bytes;
+  state.counters["owfs_B"] = reference.owfs_bytes;
 }
 
 std::string Thermometers(const char* family, int count, bool parasite) {
@@ -278,25 +300,39 @@ BENCHMARK(BM_BridgeSts)->Iterations(20);
 BENCHMARK(BM_BridgeBmp280)->Iterations(20);
 
 int main(int argc, char** argv) {
-  const std::pair<const char*, std::string> buses[] = {
-      {"1_DS18B20", Thermometers("28", 1, false)},
-      {"1_DS18S20", Thermometers("10", 1, false)},
-      {"1_DS2438", kHumidity},
-      {"10_DS18B20", Thermometers("28", 10, false)},
-      {"10_DS18B20_parasite", Thermometers("28", 10, true)},
+  struct Bus {
+    const char* name;
+    std::string devices;
+    Reference reference;
+  };
+  const Bus buses[] = {
+      {"1_DS18B20", Thermometers("28", 1, false), {780, 50, 94, 122}},
+      {"1_DS18S20", Thermometers("10", 1, false), {780, 50, 94, 122}},
+      {"1_DS2438", kHumidity, {170, 268, 790, 732}},
+      {"10_DS18B20", Thermometers("28", 10, false), {980, 428, 850, 1220}},
+      {"10_DS18B20_parasite", Thermometers("28", 10, true), {990, 444, 850, 1080}},
   };
   const std::pair<const char*, void (*)(sim::Ds2480bModel&)> speeds[] = {
       {"115200", AtFullSpeed},
       {"9600", At9600},
   };
-  for (const auto& [bus, devices] : buses) {
+  for (const auto& bus : buses) {
     for (const auto& [speed, setup] : speeds) {
-      benchmark::RegisterBenchmark(
-          (std::string("BM_Poll_") + bus + "/" + speed).c_str(),
-          [devices = devices, setup = setup](benchmark::State& s) { Poll(s, devices, setup); })
+      benchmark::RegisterBenchmark((std::string("BM_Poll_") + bus.name + "/" + speed).c_str(),
+                                   [&bus, setup = setup](benchmark::State& s) {
+                                     Poll(s, bus.devices, setup, {}, bus.reference);
+                                   })
           ->Iterations(3)
           ->Unit(benchmark::kMillisecond);
     }
+    // Fast mode at full speed, over one whole search period: nine polls
+    // without a search and one with.
+    constexpr measure::FastMode kFast{true, measure::kDefaultRescanEvery};
+    benchmark::RegisterBenchmark(
+        (std::string("BM_FastPoll_") + bus.name + "/115200").c_str(),
+        [&bus](benchmark::State& s) { Poll(s, bus.devices, AtFullSpeed, kFast, bus.reference); })
+        ->Iterations(kFast.rescanEvery)
+        ->Unit(benchmark::kMillisecond);
   }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

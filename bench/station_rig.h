@@ -28,7 +28,8 @@ class QueuePoster final : public measure::TickPoster {
 };
 
 struct StationRig {
-  StationRig(core::VirtualClock& clock_in, onewire::Tmex& tmex) : clock(clock_in) {
+  StationRig(core::VirtualClock& clock_in, onewire::Tmex& tmex, measure::FastMode fast = {})
+      : clock(clock_in) {
     char pattern[] = "/tmp/orvel-bench-XXXXXX";
     dir = mkdtemp(pattern);
     station = std::make_unique<measure::Station>(
@@ -38,7 +39,7 @@ struct StationRig {
                                   lblValT28e17, lblValH28e17, lblValP28e17, lblValPTds28e17},
                                  {shpindik, shpTimer, lblBackTimer}},
         measure::StationPlatform{clock, pump, dialogs, {',', '.', ':'}, timers, poster, files},
-        core::StartupSettings{true, dir, 30});
+        core::StartupSettings{true, dir, 30}, fast);
     station->poll().OnPollEnd = [this] {
       ++polls;
       poll_us = clock.MonotonicMicros() - tick_us;

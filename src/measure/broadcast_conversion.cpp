@@ -11,8 +11,9 @@ namespace {
 using onewire::thermometer_command::kConvertT;
 using onewire::thermometer_command::kReadPowerSupply;
 constexpr std::uint8_t kSkipRom = 0xCC;
-// Between two read slots of a powered conversion: each costs a byte each way.
-constexpr std::uint32_t kPollStepMs = 20;
+// Between two read slots of a powered conversion: each costs a byte each
+// way, and the window is kept alive between them anyway.
+constexpr std::uint32_t kPollStepMs = 100;
 // The window is kept alive at least this often during a parasite wait.
 constexpr std::uint32_t kWaitStepMs = 100;
 

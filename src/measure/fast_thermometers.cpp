@@ -103,11 +103,12 @@ bool FastThermometers::Accept(int slot, const sensors::Scratchpad& pad) {
 std::vector<FastThermometers::Again> FastThermometers::ConvertAndRead(
     const std::vector<int>& slots, const std::vector<Again>* second) {
   std::vector<Again> again;
-  const auto parasite = conversion_.AnyParasite();
-  if (!parasite || !conversion_.ConvertAll(*parasite, waitedMs_)) {
+  if (!parasite_) parasite_ = conversion_.AnyParasite();
+  if (!parasite_ || !conversion_.ConvertAll(*parasite_, waitedMs_)) {
     // Nothing read now can be told from an older conversion.
     failed_ = true;
     configs_.clear();
+    parasite_.reset();
     return again;
   }
   for (std::size_t i = 0; i < slots.size(); ++i) {

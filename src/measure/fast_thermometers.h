@@ -31,7 +31,11 @@ class FastThermometers final : public SensorReaders {
                    std::function<bool()> continuing);
 
   // A new cycle: the next thermometer reading converts them all again.
-  void NewCycle() { converted_ = false; }
+  // After a search the bus is asked again how its devices are powered.
+  void NewCycle(bool searched) {
+    converted_ = false;
+    if (searched) parasite_.reset();
+  }
   // Whether an access failed since the last call.
   bool TakeFailure();
 
@@ -75,6 +79,7 @@ class FastThermometers final : public SensorReaders {
   std::function<bool()> continuing_;
   BroadcastConversion conversion_;
   bool converted_ = false;
+  std::optional<bool> parasite_;  // Read Power Supply's answer since the last search
   bool failed_ = false;
   std::uint32_t waitedMs_ = 0;
   std::array<bool, onewire::kSlotCount> fresh_{};

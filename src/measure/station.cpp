@@ -51,9 +51,10 @@ struct Station::Units {
   // otherwise the table and the open session stay, and the journal gates
   // open as a search would open them.
   std::int16_t FastScanBus() {
-    fastReaders.NewCycle();
     if (fastReaders.TakeFailure()) schedule.ScanNext();
-    if (schedule.ScanDue()) {
+    const bool search = schedule.ScanDue();
+    fastReaders.NewCycle(search);
+    if (search) {
       const std::int16_t result = scanner.ScanBus();
       if (result <= 0 || scanner.flgBusSilent) schedule.ScanNext();
       return result;
