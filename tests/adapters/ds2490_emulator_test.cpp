@@ -74,13 +74,7 @@ class Ds2490Emulator : public testing::Test {
   }
 
   // The emulator's oracle: every device with the readings a client shows.
-  nlohmann::json Describe(const fs::path& bus) {
-    auto argv = Python(bus);
-    argv.push_back("--describe");
-    Child child(argv, Env(), dir_ / "describe.json", dir_ / "describe.err");
-    EXPECT_EQ(child.Wait(), 0) << Slurp(dir_ / "describe.err");
-    return nlohmann::json::parse(Slurp(dir_ / "describe.json"));
-  }
+  nlohmann::json Describe(const fs::path& bus) { return DescribeBus(Python(bus), Env(), dir_); }
 
   // Serves `bus` and waits for the socket, the adapter plugged in; returns
   // the emulator's description, taken while it starts.

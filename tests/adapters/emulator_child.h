@@ -2,6 +2,7 @@
 // Running the independent adapter emulators and the console logger as child
 // processes, and reading what they leave behind.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -14,6 +15,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -135,6 +137,17 @@ inline std::vector<double> JournalValues(const fs::path& file) {
 // The journal keeps two decimals.
 inline bool SameReading(double journal, double oracle) {
   return std::fabs(journal - oracle) <= 0.005 + 1e-9;
+}
+
+// An emulator's oracle: `argv` run with --describe, every device with the
+// readings a client shows.
+inline nlohmann::json DescribeBus(std::vector<std::string> argv,
+                                  const std::map<std::string, std::string>& env,
+                                  const fs::path& dir) {
+  argv.push_back("--describe");
+  Child child(argv, env, dir / "describe.json", dir / "describe.err");
+  EXPECT_EQ(child.Wait(), 0) << Slurp(dir / "describe.err");
+  return nlohmann::json::parse(Slurp(dir / "describe.json"));
 }
 
 }  // namespace orvel::testing_support

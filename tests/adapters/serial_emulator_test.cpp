@@ -57,13 +57,7 @@ class SerialEmulator : public testing::TestWithParam<Emulator> {
     return {"python3", (kEmulators / GetParam().script).string(), bus.string()};
   }
 
-  nlohmann::json Describe(const fs::path& bus) {
-    auto argv = Python(bus);
-    argv.push_back("--describe");
-    Child child(argv, Env(), dir_ / "describe.json", dir_ / "describe.err");
-    EXPECT_EQ(child.Wait(), 0) << Slurp(dir_ / "describe.err");
-    return nlohmann::json::parse(Slurp(dir_ / "describe.json"));
-  }
+  nlohmann::json Describe(const fs::path& bus) { return DescribeBus(Python(bus), Env(), dir_); }
 
   // Serves `bus` on a pty linked at dir_/port; returns the emulator's
   // description of the bus.

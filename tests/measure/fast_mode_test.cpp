@@ -17,6 +17,7 @@
 #include "measure/fakes.h"
 #include "measure/station.h"
 #include "measure/time_stamp.h"
+#include "measure/virtual_ticks.h"
 #include "onewire/sim/bus_file.h"
 #include "onewire/sim/devices/thermometer_device.h"
 #include "onewire/sim/simulated_driver.h"
@@ -27,14 +28,9 @@ namespace orvel::measure {
 namespace {
 
 using testing::FakeJournalFiles;
+using testing::QueuePoster;
 using testing_support::FakeDialogs;
 using testing_support::FakePump;
-
-class QueuePoster final : public TickPoster {
- public:
-  void PostTick(std::uint32_t n) override { queue.push_back(n); }
-  std::deque<std::uint32_t> queue;
-};
 
 std::string Serial(int i) {
   char text[16];
@@ -95,18 +91,10 @@ struct Rig {
   }
 
   void RunPolls(std::size_t polls) {
-    while (pollEnds.size() < polls) {
-      while (!poster.queue.empty()) {
-        const std::uint32_t n = poster.queue.front();
-        poster.queue.pop_front();
-        station.Tick(n);
-      }
-      const std::int64_t due = timers.NextDueMicros();
-      if (due < 0) return;
-      clock.Advance(due - clock.MonotonicMicros());
-      timers.FireDue();
-    }
+    testing::RunTicksUntil(station, poster, timers, clock,
+                           [&] { return pollEnds.size() >= polls; });
   }
+
   std::size_t Count(const std::string& call) const {
     return static_cast<std::size_t>(
         std::count_if(tmex.calls().begin(), tmex.calls().end(),

@@ -13,6 +13,7 @@
 #include "measure/poll_loop.h"
 #include "measure/station.h"
 #include "measure/time_stamp.h"
+#include "measure/virtual_ticks.h"
 #include "onewire/bus_scanner.h"
 #include "onewire/sim/bus_file.h"
 #include "onewire/sim/simulated_driver.h"
@@ -23,6 +24,7 @@ namespace orvel::measure {
 namespace {
 
 using testing::FakeJournalFiles;
+using testing::QueuePoster;
 using testing_support::FakeDialogs;
 using testing_support::FakePump;
 
@@ -38,12 +40,6 @@ constexpr const char* kBus = R"({
       "i2c": { "sht": { "temperature": 19.0, "humidity": 55.0, "serial": "1A2B3C4D" } } }
   ]
 })";
-
-class QueuePoster final : public TickPoster {
- public:
-  void PostTick(std::uint32_t n) override { queue.push_back(n); }
-  std::deque<std::uint32_t> queue;
-};
 
 std::string RomOf(std::uint8_t family, std::uint64_t serial) {
   return onewire::RomText(onewire::MakeRom(family, serial));
@@ -90,18 +86,10 @@ class StationSimTest : public ::testing::Test {
 
   // Delivers ticks until `polls` polls have ended (or the timer stops).
   void RunPolls(std::size_t polls) {
-    while (pollEnds.size() < polls) {
-      while (!poster.queue.empty()) {
-        const std::uint32_t n = poster.queue.front();
-        poster.queue.pop_front();
-        station.Tick(n);
-      }
-      const std::int64_t due = timers.NextDueMicros();
-      if (due < 0) return;
-      clock.Advance(due - clock.MonotonicMicros());
-      timers.FireDue();
-    }
+    testing::RunTicksUntil(station, poster, timers, clock,
+                           [&] { return pollEnds.size() >= polls; });
   }
+
   void RunTicks(int ticks) {
     for (int i = 0; i < ticks; ++i) {
       const std::int64_t due = timers.NextDueMicros();
