@@ -63,22 +63,25 @@ bool BroadcastConversion::PollUntilDone(std::uint32_t conversionMs) {
   }
 }
 
-bool BroadcastConversion::ConvertAll(bool parasite, std::uint32_t conversionMs) {
+BroadcastConversion::Result BroadcastConversion::ConvertAll(bool parasite,
+                                                            std::uint32_t conversionMs) {
   auto& tmex = bus_.tmex;
   const auto h = bus_.SHandle;
-  if (!parasite) return SkipRom(kConvertT) && PollUntilDone(conversionMs);
-  if (!AllSelected()) return false;
+  if (!parasite) {
+    return SkipRom(kConvertT) && PollUntilDone(conversionMs) ? Result::kDone : Result::kFailed;
+  }
+  if (!AllSelected()) return Result::kFailed;
   // The pull-up starts on the command's last bit: the devices draw their
   // conversion current from it.
   tmex.TMOneWireLevel(h, onewire::kLevelSet, onewire::kLevelStrongPullup, onewire::kPrimeAfterByte);
   sensors::NormalLevelOnExit normal_level(bus_);
-  if (!Echoed(kConvertT)) return false;
+  if (!Echoed(kConvertT)) return Result::kFailed;
   if (tmex.TMOneWireLevel(h, onewire::kLevelRead, onewire::kLevelStrongPullup,
                           onewire::kPrimeAfterBit) != onewire::kLevelStrongPullup) {
-    return false;
+    return Result::kNoPullup;
   }
   Wait(conversionMs);
-  return true;
+  return Result::kDone;
 }
 
 }  // namespace orvel::measure

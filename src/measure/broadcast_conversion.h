@@ -20,12 +20,16 @@ class BroadcastConversion {
   // nullopt when the bus did not take the command.
   std::optional<bool> AnyParasite();
 
+  enum class Result {
+    kDone,
+    kFailed,    // the command did not go out whole, or a powered conversion did not end
+    kNoPullup,  // a parasite bus, and the adapter has no strong pull-up
+  };
   // Convert T for every thermometer, then the wait: on a parasite bus the
   // strong pull-up from the command's last bit for `conversionMs`; on a
   // powered bus read slots until every device is done, for at most
-  // `conversionMs`. False when the command did not go out whole or a
-  // powered conversion was still running at the end.
-  bool ConvertAll(bool parasite, std::uint32_t conversionMs);
+  // `conversionMs`.
+  Result ConvertAll(bool parasite, std::uint32_t conversionMs);
 
  private:
   // A reset with presence, then Skip ROM (and `command`), each byte echoed.

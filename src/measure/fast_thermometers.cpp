@@ -41,7 +41,8 @@ bool FastThermometers::getValueHLT(std::int16_t slot) {
 
 bool FastThermometers::ReadThermometer(std::int16_t slot) {
   if (slot < 0 || slot >= onewire::kSlotCount) return false;
-  if (!converted_) ReadAll();
+  if (!converted_ && !noPullup_) ReadAll();
+  if (noPullup_) return normal_.ReadThermometer(slot);
   return std::exchange(fresh_[static_cast<std::size_t>(slot)], false);
 }
 
@@ -104,7 +105,13 @@ std::vector<FastThermometers::Again> FastThermometers::ConvertAndRead(
     const std::vector<int>& slots, const std::vector<Again>* second) {
   std::vector<Again> again;
   if (!parasite_) parasite_ = conversion_.AnyParasite();
-  if (!parasite_ || !conversion_.ConvertAll(*parasite_, waitedMs_)) {
+  const auto converted = parasite_ ? conversion_.ConvertAll(*parasite_, waitedMs_)
+                                   : BroadcastConversion::Result::kFailed;
+  if (converted == BroadcastConversion::Result::kNoPullup) {
+    noPullup_ = true;
+    return again;
+  }
+  if (converted != BroadcastConversion::Result::kDone) {
     // Nothing read now can be told from an older conversion.
     failed_ = true;
     configs_.clear();

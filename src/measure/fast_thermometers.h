@@ -21,7 +21,8 @@ namespace orvel::measure {
 // The fast mode's readers: the first thermometer reading of a cycle
 // converts every thermometer at once and reads each scratchpad by Match
 // ROM; the cycle's later thermometer calls take those results. A value is
-// accepted only from a conversion of this cycle. Humidity modules and
+// accepted only from a conversion of this cycle. A parasite bus needs the
+// adapter's strong pull-up; without one the normal reader serves. Humidity modules and
 // bridges are read by the normal readers. Failed accesses are noted, so
 // that the next poll searches the bus.
 class FastThermometers final : public SensorReaders {
@@ -34,7 +35,10 @@ class FastThermometers final : public SensorReaders {
   // After a search the bus is asked again how its devices are powered.
   void NewCycle(bool searched) {
     converted_ = false;
-    if (searched) parasite_.reset();
+    if (searched) {
+      parasite_.reset();
+      noPullup_ = false;
+    }
   }
   // Whether an access failed since the last call.
   bool TakeFailure();
@@ -80,6 +84,9 @@ class FastThermometers final : public SensorReaders {
   BroadcastConversion conversion_;
   bool converted_ = false;
   std::optional<bool> parasite_;  // Read Power Supply's answer since the last search
+  // A parasite bus behind an adapter without strong pull-up: until the next
+  // search the thermometers are read one at a time, as specified.
+  bool noPullup_ = false;
   bool failed_ = false;
   std::uint32_t waitedMs_ = 0;
   std::array<bool, onewire::kSlotCount> fresh_{};

@@ -260,6 +260,31 @@ TEST(FastMode, CorruptScratchpadsAreRetriedOnceThenRefused) {
   for (const auto& [stamp, v] : lines) EXPECT_EQ(v, 20.5) << stamp;
 }
 
+// An adapter without strong pull-up on a bus with parasite thermometers:
+// the thermometers are read one at a time as specified, so the powered ones
+// are journalled and the parasite ones (power-on content) never.
+TEST(FastMode, WithoutAStrongPullupAParasiteBusIsReadAsSpecified) {
+  Rig rig(Thermometers(6, 3), kFast);
+  rig.tmex.SetHook([](const std::string& op, int, std::int32_t* result) {
+    if (op != "TMOneWireLevel") return false;
+    *result = 0;  // a master without the level: normal, whatever is asked
+    return true;
+  });
+  rig.RunPolls(4);
+  for (int i = 0; i < 6; ++i) {
+    const auto lines = rig.Journal(Rom(i));
+    if (i % 3 == 0) {
+      EXPECT_TRUE(lines.empty()) << Rom(i);
+      continue;
+    }
+    ASSERT_EQ(lines.size(), 4u) << Rom(i);
+    for (const auto& [stamp, v] : lines) EXPECT_EQ(v, 20.5 + i) << Rom(i);
+  }
+  // One broadcast conversion after each search, then the specified reading.
+  EXPECT_EQ(rig.ScanPolls(), std::vector<std::size_t>{1u});
+  EXPECT_GT(rig.Count("TMStrongAccess"), 0u);
+}
+
 // --rescan-every and Ctrl+F1.
 TEST(FastMode, SearchesEveryNPollsAndOnRequest) {
   Rig rig(Thermometers(2, 0), FastMode{true, 3});
