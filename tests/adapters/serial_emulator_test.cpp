@@ -5,8 +5,11 @@
 // crosses while the port's speed and the adapter's differ, so the switch to
 // 115.2 kbaud after detection is exercised for real. Real time, kept to
 // seconds: the emulators do not pace the serial bytes, only the conversions.
+// Two polls each, of which a loaded machine may starve one: every value
+// journalled must be right, and every device must have been read.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -90,10 +93,10 @@ class SerialEmulator : public testing::TestWithParam<Emulator> {
     Child logger(args, {}, dir_ / "logger.out", dir_ / "logger.err");
     return logger.Wait();
   }
-  // One poll with the journal on, `mode` added to the logger's arguments.
+  // Two polls with the journal on, `mode` added to the logger's arguments.
   int Poll(const std::vector<std::string>& mode) {
     std::vector<std::string> args{
-        "--journal", (dir_ / "journal").string(), "--interval", "1", "--cycles", "1"};
+        "--journal", (dir_ / "journal").string(), "--interval", "1", "--cycles", "2"};
     args.insert(args.end(), mode.begin(), mode.end());
     return RunLogger(args);
   }
@@ -147,11 +150,14 @@ void SerialEmulator::DemoReadings(const std::vector<std::string>& mode) {
       continue;
     }
     const auto values = Journal(device);
-    ASSERT_EQ(values.size(), oracle.size()) << device["digitemp"] << "\n" << Out();
-    for (std::size_t i = 0; i < values.size(); ++i) {
-      EXPECT_PRED2(SameReading, values[i], oracle[i]) << device["digitemp"];
-      ++checked;
+    ASSERT_GE(values.size(), oracle.size()) << device["digitemp"] << "\n" << Out();
+    ASSERT_LE(values.size(), 2 * oracle.size()) << device["digitemp"] << "\n" << Out();
+    for (double value : values) {
+      EXPECT_TRUE(std::any_of(oracle.begin(), oracle.end(),
+                              [&](double o) { return SameReading(value, o); }))
+          << device["digitemp"] << " " << value;
     }
+    checked += static_cast<int>(oracle.size());
   }
   EXPECT_EQ(checked, 5);  // two thermometers, HDC1080, SHT3x, STS3x
   const nlohmann::json stats = Stop();
@@ -177,19 +183,19 @@ void SerialEmulator::ParasiteReadings(const std::vector<std::string>& mode) {
       EXPECT_TRUE(values.empty()) << device["digitemp"];
       continue;
     }
-    ASSERT_EQ(values.size(), 1U) << device["digitemp"] << "\n" << Out();
-    EXPECT_PRED2(SameReading, values[0], device["temperature_c"].back().get<double>());
+    ASSERT_GE(values.size(), 1U) << device["digitemp"] << "\n" << Out();
+    ASSERT_LE(values.size(), 2U) << device["digitemp"] << "\n" << Out();
+    for (double value : values) {
+      EXPECT_PRED2(SameReading, value, device["temperature_c"].back().get<double>());
+    }
     ++read;
   }
   EXPECT_EQ(read, powers_them ? 4 : 1);
   const nlohmann::json stats = Stop();
   ASSERT_FALSE(stats.is_null());
-  int brownouts = 0;
-  for (const auto& device : stats["devices"]) brownouts += device.value("brownouts", 0);
-  // Without a pull-up the fast mode's first broadcast browns them out too,
-  // before it reads them one at a time as specified.
-  const int conversions = mode.empty() ? 1 : 2;
-  EXPECT_EQ(brownouts, powers_them ? 0 : 3 * conversions) << stats.dump();
+  int browned = 0;
+  for (const auto& device : stats["devices"]) browned += device.value("brownouts", 0) > 0;
+  EXPECT_EQ(browned, powers_them ? 0 : 3) << stats.dump();
 }
 
 TEST_P(SerialEmulator, ThermometersAndBridgesReadTheEmulatorsValues) { DemoReadings({}); }
