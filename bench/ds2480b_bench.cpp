@@ -286,6 +286,7 @@ const std::string kHumidity =
     R"({ "family": "26", "serial": "000000A1B2C3", "temperature": 24.0, "vdd": 5.0, "rh": 45.0 })";
 
 void AtFullSpeed(sim::Ds2480bModel&) {}
+constexpr measure::FastMode kFast{true, measure::kDefaultRescanEvery};
 // An adapter that keeps 9600 baud: the driver falls back in the first poll.
 void At9600(sim::Ds2480bModel& model) { model.IgnoreBaudChange(true); }
 
@@ -327,7 +328,6 @@ int main(int argc, char** argv) {
     }
     // Fast mode at full speed, over one whole search period: nine polls
     // without a search and one with.
-    constexpr measure::FastMode kFast{true, measure::kDefaultRescanEvery};
     benchmark::RegisterBenchmark(
         (std::string("BM_FastPoll_") + bus.name + "/115200").c_str(),
         [&bus](benchmark::State& s) { Poll(s, bus.devices, AtFullSpeed, kFast, bus.reference); })
