@@ -44,6 +44,7 @@ struct Station::Units {
   core::StartupSettings settings;
   core::LocaleSeparators separators;
   std::int16_t flagExit = kRunning;
+  ReadingFanOut feed;
   core::DateTime lastTimeConvert = 0.0;
   onewire::BusSession session;
   onewire::DeviceCatalog catalog;
@@ -90,5 +91,6 @@ PollLoop& Station::poll() { return units_->poll; }
 TksTimer& Station::tmrg() { return units_->tmrg; }
 std::int16_t Station::flagExit() const { return units_->flagExit; }
 core::DateTime Station::lastTimeConvert() const { return units_->lastTimeConvert; }
+ReadingFanOut& Station::feed() { return units_->feed; }
 
 }  // namespace orvel::measure
