@@ -66,6 +66,10 @@ class ReadingFeed {
   virtual void OnScan(const std::vector<DeviceId>& present, core::DateTime time) = 0;
   virtual void OnReading(const Reading& reading) = 0;
   virtual void OnState(const StateReport& report) = 0;
+  // After every poll, whatever it found.
+  virtual void OnPollDone(core::DateTime /*time*/) {}
+  // A scan that could not reach the adapter; `text` is the status shown.
+  virtual void OnAdapterError(const std::string& /*text*/, core::DateTime /*time*/) {}
 };
 
 // Hands every event to each listener added, in the order they were added.
@@ -82,6 +86,12 @@ class ReadingFanOut final : public ReadingFeed {
   }
   void OnState(const StateReport& report) override {
     for (ReadingFeed* l : listeners_) l->OnState(report);
+  }
+  void OnPollDone(core::DateTime time) override {
+    for (ReadingFeed* l : listeners_) l->OnPollDone(time);
+  }
+  void OnAdapterError(const std::string& text, core::DateTime time) override {
+    for (ReadingFeed* l : listeners_) l->OnAdapterError(text, time);
   }
 
  private:
