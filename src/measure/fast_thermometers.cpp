@@ -13,6 +13,7 @@ using onewire::thermometer_command::kReadScratchpad;
 using sensors::PadVerdict;
 constexpr std::int16_t kReadSlot = 0xFF;
 constexpr int kPadReads = 2;
+constexpr const char* kImplausible = "implausible scratchpad";
 
 bool Thermometer(const onewire::CurrentSens& sens) {
   return sens.Family == onewire::kFamilyDs18s20 || sens.Family == onewire::kFamilyDs18b20;
@@ -41,9 +42,21 @@ bool FastThermometers::getValueHLT(std::int16_t slot) {
 
 bool FastThermometers::ReadThermometer(std::int16_t slot) {
   if (slot < 0 || slot >= onewire::kSlotCount) return false;
+  lastSlot_ = slot;
   if (!converted_ && !noPullup_) ReadAll();
   if (noPullup_) return normal_.ReadThermometer(slot);
   return std::exchange(fresh_[static_cast<std::size_t>(slot)], false);
+}
+
+std::pair<ReadState, std::string> FastThermometers::ThermometerFailure() const {
+  if (noPullup_) return normal_.ThermometerFailure();
+  const auto& [state, reason] = why_[static_cast<std::size_t>(lastSlot_)];
+  return {state, reason};
+}
+
+bool FastThermometers::Refuse(int slot, ReadState state, const char* reason) {
+  why_[static_cast<std::size_t>(slot)] = {state, reason};
+  return false;
 }
 
 std::uint32_t FastThermometers::ConversionMillis(const std::vector<int>& slots) const {
@@ -92,10 +105,10 @@ bool FastThermometers::Accept(int slot, const sensors::Scratchpad& pad) {
   if (family == onewire::kFamilyDs18b20) configs_[sens.ROMS] = pad[4];
   if (sensors::ConversionMillis(family, pad[4]) > waitedMs_) {
     failed_ = true;
-    return false;
+    return Refuse(slot, ReadState::Busy, "conversion longer than the wait");
   }
   const auto value = sensors::DecodeTemperature(family, pad);
-  if (!value) return false;
+  if (!value) return Refuse(slot, ReadState::ReadError, kImplausible);
   sensors::StoreReading(sens, *value, pad);
   fresh_[static_cast<std::size_t>(slot)] = true;
   return true;
@@ -114,6 +127,7 @@ std::vector<FastThermometers::Again> FastThermometers::ConvertAndRead(
   if (converted != BroadcastConversion::Result::kDone) {
     // Nothing read now can be told from an older conversion.
     failed_ = true;
+    for (int slot : slots) Refuse(slot, ReadState::ReadError, "broadcast conversion failed");
     configs_.clear();
     parasite_.reset();
     return again;
@@ -124,6 +138,7 @@ std::vector<FastThermometers::Again> FastThermometers::ConvertAndRead(
     const auto pad = ReadPad(slot);
     if (!pad) {
       failed_ = true;
+      Refuse(slot, ReadState::ReadError, "no answer to Match ROM, or scratchpad CRC error");
       continue;
     }
     const PadVerdict verdict = sensors::JudgeScratchpad(
@@ -134,14 +149,22 @@ std::vector<FastThermometers::Again> FastThermometers::ConvertAndRead(
       const bool confirmed = (*second)[i].first == PadVerdict::kConfirm
                                  ? verdict == PadVerdict::kConfirm
                                  : verdict == PadVerdict::kAccept;
-      if (confirmed) Accept(slot, *pad);
-      if (verdict == PadVerdict::kPowerOn) failed_ = true;
+      if (confirmed) {
+        Accept(slot, *pad);
+      } else if (verdict == PadVerdict::kPowerOn) {
+        failed_ = true;
+        Refuse(slot, ReadState::PowerOnValue, "power-on value");
+      } else {
+        Refuse(slot, ReadState::ReadError, kImplausible);
+      }
       continue;
     }
     if (verdict == PadVerdict::kAccept) {
       Accept(slot, *pad);
     } else if (verdict == PadVerdict::kConfirm || verdict == PadVerdict::kPowerOn) {
       again.push_back({slot, verdict});
+    } else {
+      Refuse(slot, ReadState::ReadError, kImplausible);
     }
   }
   return again;
@@ -150,6 +173,7 @@ std::vector<FastThermometers::Again> FastThermometers::ConvertAndRead(
 void FastThermometers::ReadAll() {
   converted_ = true;
   fresh_.fill(false);
+  why_.fill({ReadState::ReadError, "no valid reading"});
   std::vector<int> slots;
   const int found = std::clamp<int>(FoundDev_, 0, onewire::kSlotCount);
   for (int slot = 0; slot < found; ++slot) {

@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/clock.h"
@@ -44,6 +45,7 @@ class FastThermometers final : public SensorReaders {
   bool TakeFailure();
 
   bool ReadThermometer(std::int16_t slot) override;
+  std::pair<ReadState, std::string> ThermometerFailure() const override;
   bool getValueHLT(std::int16_t slot) override;
   void getSerial_HDC_THP(std::uint8_t* buf, std::int16_t slot) override {
     normal_.getSerial_HDC_THP(buf, slot);
@@ -74,6 +76,8 @@ class FastThermometers final : public SensorReaders {
   // The slot's scratchpad by Match ROM with an intact CRC, read twice at most.
   std::optional<sensors::Scratchpad> ReadPad(int slot);
   bool Accept(int slot, const sensors::Scratchpad& pad);
+  // Notes why the slot gave nothing this cycle; false.
+  bool Refuse(int slot, ReadState state, const char* reason);
   std::uint32_t ConversionMillis(const std::vector<int>& slots) const;
 
   SensorReaders& normal_;
@@ -90,6 +94,8 @@ class FastThermometers final : public SensorReaders {
   bool failed_ = false;
   std::uint32_t waitedMs_ = 0;
   std::array<bool, onewire::kSlotCount> fresh_{};
+  std::array<std::pair<ReadState, const char*>, onewire::kSlotCount> why_{};
+  std::int16_t lastSlot_ = 0;
   // Configuration byte of each 0x28 seen, by ROM text: its resolution sets
   // the wait.
   std::map<std::string, std::uint8_t> configs_;

@@ -7,6 +7,7 @@
 #include "measure/journal.h"
 #include "measure/measurement_cycle.h"
 #include "measure/poll_loop.h"
+#include "measure/scan_report.h"
 #include "onewire/bus_scanner.h"
 #include "onewire/device_catalog.h"
 
@@ -30,16 +31,21 @@ struct Station::Units {
         journal(catalog.Asens, settings, p.clock, p.dialogs, separators, p.files),
         cycle(catalog.Asens, CycleState{scanner.FoundDev, flagExit, session.ROM}, c.cycle,
               fast.enabled ? static_cast<SensorReaders&>(fastReaders) : readers, catalogCalls,
-              journal, p.clock, settings, separators),
+              journal, p.clock, settings, separators, &feed),
+        scanReport(feed),
         tmrg(p.timers, p.poster),
         poll(tmrg,
-             PollSteps{[this] { return fast.enabled ? FastScanBus() : scanner.ScanBus(); },
+             PollSteps{[this, &stat1 = c.scan.stat1] {
+                         return fast.enabled ? FastScanBus(stat1) : ScanAndReport(stat1);
+                       },
                        [this] { return scanner.flgRedravAll; },
                        [this](bool rebuild) { cycle.RefreshMeasurements(rebuild); },
                        [this] { session.tmex.TMClose(session.SHandle); },
-                       [this] { return scanner.flgBusSilent; }, [this] { cycle.ClearValues(); }},
+                       [this] { return scanner.flgBusSilent; }, [this] { cycle.ClearValues(); },
+                       [this] { feed.OnPollDone(clock.Now()); }},
              c.poll, p.clock, p.dialogs, settings, lastTimeConvert, flagExit),
-        dialogs(p.dialogs) {
+        dialogs(p.dialogs),
+        clock(p.clock) {
     scanner.SetRefreshMeasurements([this](bool rebuild) { cycle.RefreshMeasurements(rebuild); });
     tmrg.SetPeriod(1000);
     tmrg.SetDueTime(1000);
@@ -50,12 +56,12 @@ struct Station::Units {
   // A fast-mode poll: the bus is searched only when the schedule says so;
   // otherwise the table and the open session stay, and the journal gates
   // open as a search would open them.
-  std::int16_t FastScanBus() {
+  std::int16_t FastScanBus(const core::TextControl& stat1) {
     if (fastReaders.TakeFailure()) schedule.ScanNext();
     const bool search = schedule.ScanDue();
     fastReaders.NewCycle(search);
     if (search) {
-      const std::int16_t result = scanner.ScanBus();
+      const std::int16_t result = ScanAndReport(stat1);
       if (result <= 0 || scanner.flgBusSilent) schedule.ScanNext();
       return result;
     }
@@ -69,6 +75,7 @@ struct Station::Units {
   FastScanSchedule schedule;
   core::LocaleSeparators separators;
   std::int16_t flagExit = kRunning;
+  ReadingFanOut feed;
   core::DateTime lastTimeConvert = 0.0;
   onewire::BusSession session;
   onewire::DeviceCatalog catalog;
@@ -78,9 +85,20 @@ struct Station::Units {
   CatalogCallsOf catalogCalls;
   Journal journal;
   MeasurementCycle cycle;
+  ScanReport scanReport;
   TksTimer tmrg;
   PollLoop poll;
   core::Dialogs& dialogs;
+  core::Clock& clock;
+
+  std::int16_t ScanAndReport(const core::TextControl& stat1) {
+    const std::int16_t result = scanner.ScanBus();
+    if (!feed.empty()) {
+      scanReport.AfterScan(result, scanner.flgBusSilent, catalog.Asens, scanner.FoundDev,
+                           stat1.Text(), clock.Now());
+    }
+    return result;
+  }
 };
 
 Station::Station(onewire::Tmex& tmex, StationControls controls, StationPlatform platform,
@@ -119,5 +137,6 @@ PollLoop& Station::poll() { return units_->poll; }
 TksTimer& Station::tmrg() { return units_->tmrg; }
 std::int16_t Station::flagExit() const { return units_->flagExit; }
 core::DateTime Station::lastTimeConvert() const { return units_->lastTimeConvert; }
+ReadingFanOut& Station::feed() { return units_->feed; }
 
 }  // namespace orvel::measure

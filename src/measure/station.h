@@ -13,6 +13,7 @@
 #include "measure/ks_timer.h"
 #include "measure/measurement_cycle.h"
 #include "measure/poll_loop.h"
+#include "measure/reading_feed.h"
 #include "measure/timer_service.h"
 #include "onewire/bus_scanner.h"
 #include "onewire/bus_session.h"
@@ -100,6 +101,8 @@ class Station {
   TksTimer& tmrg();
   std::int16_t flagExit() const;
   core::DateTime lastTimeConvert() const;
+  // Listeners to every scan, reading and state change; add them before Start.
+  ReadingFanOut& feed();
 
  private:
   struct Units;

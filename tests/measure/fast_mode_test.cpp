@@ -15,6 +15,7 @@
 #include "core/memory_controls.h"
 #include "core/virtual_clock.h"
 #include "measure/fakes.h"
+#include "measure/reading_feed.h"
 #include "measure/station.h"
 #include "measure/time_stamp.h"
 #include "measure/virtual_ticks.h"
@@ -283,6 +284,33 @@ TEST(FastMode, WithoutAStrongPullupAParasiteBusIsReadAsSpecified) {
   // One broadcast conversion after each search, then the specified reading.
   EXPECT_EQ(rig.ScanPolls(), std::vector<std::size_t>{1u});
   EXPECT_GT(rig.Count("TMStrongAccess"), 0u);
+}
+
+// The reading feed in fast mode: each fresh value once a poll, and the
+// refused sensor's state with its cause.
+class StateLog final : public ReadingFeed {
+ public:
+  void OnScan(const std::vector<DeviceId>&, core::DateTime) override { ++scans; }
+  void OnReading(const Reading& r) override { ++readings[r.device.romText]; }
+  void OnState(const StateReport& r) override { states[r.device.romText] = r; }
+  int scans = 0;
+  std::map<std::string, int> readings;
+  std::map<std::string, StateReport> states;
+};
+
+TEST(FastMode, TheFeedHearsFreshReadingsAndRefusals) {
+  Rig rig(Thermometers(3, 0, R"(, "faults": {"crc_error_rate": 1.0})"), kFast);
+  StateLog log;
+  rig.station.feed().Add(log);
+  rig.RunPolls(3);
+  EXPECT_EQ(log.scans, 3);  // the refusal has every poll search
+  EXPECT_EQ(log.readings[Rom(0)], 0);
+  EXPECT_EQ(log.readings[Rom(1)], 3);
+  EXPECT_EQ(log.readings[Rom(2)], 3);
+  ASSERT_EQ(log.states.count(Rom(0)), 1u);
+  EXPECT_EQ(log.states[Rom(0)].state, ReadState::ReadError);
+  EXPECT_THAT(log.states[Rom(0)].reason, ::testing::HasSubstr("CRC"));
+  EXPECT_EQ(log.states[Rom(1)].state, ReadState::Fresh);
 }
 
 // --rescan-every and Ctrl+F1.
