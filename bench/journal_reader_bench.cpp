@@ -1,0 +1,90 @@
+// Opening a year of 30 s readings (about a million journal lines) for the
+// history plot: the whole file read, summarised and thinned to a plot's width.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "core/date_time.h"
+#include "history/journal_reader.h"
+#include "history/series_range.h"
+#include "measure/number_forms.h"
+#include "measure/time_stamp.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+constexpr std::int64_t kLines = 1'000'000;
+
+// Written once per run with the journal's own stamp and number forms; every
+// 500th line a humidity fault code.
+const std::string& MillionLineJournal() {
+  static const std::string path = [] {
+    const fs::path folder =
+        fs::temp_directory_path() / ("orvel-history-bench-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    const fs::path p = folder / "h_5666554433221126.csv";
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    const orvel::core::LocaleSeparators separators{',', '.', ':'};
+    const orvel::core::DateTime start = orvel::core::EncodeDateTime({2025, 12, 7, 0, 0, 0, 0});
+    for (std::int64_t i = 0; i < kLines; ++i) {
+      const double value = i % 500 == 0 ? 998.0 : 40.0 + static_cast<double>(i % 3000) / 100.0;
+      out << orvel::measure::JournalStamp(
+                 orvel::core::AddSeconds(start, 30.0 * static_cast<double>(i)), separators)
+          << " ; " << orvel::measure::FixedForm(value, separators.decimal) << "\r\n";
+    }
+    return p.string();
+  }();
+  return path;
+}
+
+void BM_OpenMillionLineJournal(benchmark::State& state) {
+  const std::string& path = MillionLineJournal();
+  std::size_t shown = 0;
+  for (auto _ : state) {
+    orvel::history::JournalReader reader(path);
+    if (!reader.Update() || reader.samples().size() != static_cast<std::size_t>(kLines)) {
+      state.SkipWithError("the journal was not read whole");
+      break;
+    }
+    const auto& s = reader.samples();
+    const auto range = orvel::history::InRange(s, s.front().secs, s.back().secs);
+    benchmark::DoNotOptimize(orvel::history::Summarize(range));
+    shown = orvel::history::Thin(range, 1000).size();
+  }
+  state.counters["lines"] = static_cast<double>(kLines);
+  state.counters["points_drawn"] = static_cast<double>(shown);
+  state.counters["MB"] = static_cast<double>(fs::file_size(path)) / 1e6;
+}
+BENCHMARK(BM_OpenMillionLineJournal)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// A poll of the reader while the journal grows by one line.
+void BM_FollowOneNewLine(benchmark::State& state) {
+  const std::string& path = MillionLineJournal();
+  const fs::path copy = fs::path(path).parent_path() / "h_5766554433221126.csv";
+  fs::copy_file(path, copy, fs::copy_options::overwrite_existing);
+  orvel::history::JournalReader reader(copy.string());
+  reader.Update();
+  for (auto _ : state) {
+    state.PauseTiming();
+    { std::ofstream(copy, std::ios::binary | std::ios::app) << "2026.12.07 00:00:00 ; 41,00\r\n"; }
+    state.ResumeTiming();
+    reader.Update();
+  }
+  fs::remove(copy);
+}
+BENCHMARK(BM_FollowOneNewLine)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  std::error_code ec;
+  fs::remove_all(fs::path(MillionLineJournal()).parent_path(), ec);
+  return 0;
+}
