@@ -50,6 +50,25 @@ struct TFrmMain::Adapters {
   LabelText lblBackTimer;
 };
 
+// Shows the overview the board as each poll left it.
+struct TFrmMain::PollDone final : measure::ReadingFeed {
+  explicit PollDone(TFrmMain& w) : window(w) {}
+  void OnScan(const std::vector<measure::DeviceId>&, core::DateTime) override {}
+  void OnReading(const measure::Reading&) override {}
+  void OnState(const measure::StateReport&) override {}
+  void OnPollDone(core::DateTime) override { Refresh(); }
+  void OnAdapterError(const std::string&, core::DateTime) override { Refresh(); }
+  // Queued: the event may come from inside the poll; a window closed
+  // meanwhile takes the call with it.
+  void Refresh() {
+    if (OverviewWindow* o = window.overview()) {
+      QMetaObject::invokeMethod(
+          o, [o] { o->Refresh(); }, Qt::QueuedConnection);
+    }
+  }
+  TFrmMain& window;
+};
+
 TFrmMain::TFrmMain(FrmMainDeps deps, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
@@ -57,7 +76,8 @@ TFrmMain::TFrmMain(FrmMainDeps deps, QWidget* parent)
       deps_(std::move(deps)),
       f_(BuildMainForm(*this)),
       controls_(std::make_unique<Adapters>(f_)),
-      names_(deps_.namesFile.empty() ? board::NamesFile::DefaultPath() : deps_.namesFile) {
+      names_(deps_.namesFile.empty() ? board::NamesFile::DefaultPath() : deps_.namesFile),
+      pollDone_(std::make_unique<PollDone>(*this)) {
   setObjectName(QStringLiteral("FrmMain"));
   setWindowTitle(QString::fromUtf8(kAppTitle));
   setWindowIcon(QIcon(QStringLiteral(":/orvel-viewer.png")));
@@ -74,6 +94,7 @@ TFrmMain::TFrmMain(FrmMainDeps deps, QWidget* parent)
   names_.Load();
   for (const auto& [rom, name] : names_.names()) board_.SetName(rom, name);
   station_->feed().Add(board_);
+  station_->feed().Add(*pollDone_);
 
   // Runs from start-up: the modal questions let it through, so the square
   // shows the poll timer off while they are open.

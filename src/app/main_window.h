@@ -25,8 +25,8 @@ struct FrmMainDeps {
   measure::TimerService& timers;
   measure::JournalFiles& files;
   core::LocaleSeparators separators;
-  measure::StartupAnswers answers;  // questions answered on the command line
-  std::filesystem::path namesFile;  // the user's names of sensors; empty: the default place
+  measure::StartupAnswers answers;       // questions answered on the command line
+  std::filesystem::path namesFile = {};  // the user's names of sensors; empty: the default place
 };
 
 // The main window: the controls, the real dialogues and timers, and the
@@ -54,6 +54,7 @@ class TFrmMain final : public QWidget {
 
  private:
   struct Adapters;
+  struct PollDone;
 
   void FormCreate();
   // True when the key was one of the window's commands.
@@ -73,6 +74,7 @@ class TFrmMain final : public QWidget {
   std::unique_ptr<measure::Station> station_;
   board::SensorBoard board_;
   board::NamesFile names_;
+  std::unique_ptr<PollDone> pollDone_;
   std::unique_ptr<OverviewWindow> overview_;  // goes before the board it shows
 };
 

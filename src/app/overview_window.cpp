@@ -17,8 +17,6 @@
 namespace orvel::app {
 namespace {
 
-constexpr int kRefreshMs = 500;
-
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 const char* UnitWords(measure::Quantity q) {
@@ -109,9 +107,6 @@ OverviewWindow::OverviewWindow(OverviewDeps deps, QWidget* parent)
 
   connect(rename, &QPushButton::clicked, this, [this] { RenameCurrent(); });
   connect(history, &QPushButton::clicked, this, [this] { OpenHistory(); });
-  refresh_.setInterval(kRefreshMs);
-  connect(&refresh_, &QTimer::timeout, this, [this] { Refresh(); });
-  refresh_.start();
   Refresh();
 }
 

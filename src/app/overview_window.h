@@ -1,9 +1,7 @@
 #pragma once
 
 #include <QLabel>
-#include <QPointer>
 #include <QTableWidget>
-#include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <string>
@@ -29,8 +27,8 @@ struct OverviewDeps {
   char decimal = ',';
 };
 
-// Every device found on the bus, one row each, kept up to date from the
-// sensor board while it is open. Enter renames the selected device; the
+// Every device found on the bus, one row each, taken from the sensor board
+// again after every poll (the main window calls Refresh). Enter renames the selected device; the
 // history button plots the journals of the selected ones. Beside the main
 // window, which stays as it is.
 class OverviewWindow final : public QWidget {
@@ -71,7 +69,6 @@ class OverviewWindow final : public QWidget {
   OverviewDeps deps_;
   QTableWidget* table_ = nullptr;
   QLabel* status_ = nullptr;
-  QTimer refresh_;
   std::vector<board::BoardRow> rows_;
 };
 
