@@ -28,16 +28,22 @@ int Fail(const std::string& message) {
 int main(int argc, char** argv) {
   using namespace orvel;
   std::vector<std::string> args(argv + 1, argv + argc);
-  // Not in --help: the screenshot script's way in.
-  std::string screenshot_dir;
-  for (std::size_t i = 0; i + 1 < args.size(); ++i) {
-    if (args[i] == "--screenshot-dir") {
-      screenshot_dir = args[i + 1];
-      args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
-                 args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
-      break;
+  // Not in --help: the screenshot script's way in (the second option: a
+  // journal folder whose files the history picture shows).
+  const auto take = [&args](const char* option) {
+    std::string value;
+    for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+      if (args[i] == option) {
+        value = args[i + 1];
+        args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
+                   args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+        break;
+      }
     }
-  }
+    return value;
+  };
+  const std::string screenshot_dir = take("--screenshot-dir");
+  const std::string screenshot_journal = take("--screenshot-journal");
 
   measure::StartupOptions options;
   try {
@@ -83,6 +89,6 @@ int main(int argc, char** argv) {
                                         core::ProcessLocaleSeparators(), options.answers});
   dialogs.SetOwner(&window);
   window.show();
-  if (!screenshot_dir.empty()) app::SaveTabScreenshots(window, screenshot_dir);
+  if (!screenshot_dir.empty()) app::SaveTabScreenshots(window, screenshot_dir, screenshot_journal);
   return QApplication::exec();
 }

@@ -69,7 +69,7 @@ OverviewWindow::OverviewWindow(OverviewDeps deps, QWidget* parent)
     : QWidget(parent, Qt::Window), deps_(std::move(deps)) {
   setObjectName(QStringLiteral("Overview"));
   setWindowTitle(QString::fromUtf8(kOverviewTitle));
-  resize(1100, 320);
+  resize(1280, 320);
 
   auto* layout = new QVBoxLayout(this);
   auto* hint =
@@ -85,12 +85,16 @@ OverviewWindow::OverviewWindow(OverviewDeps deps, QWidget* parent)
       {QStringLiteral("Имя"), QStringLiteral("Вид"), QStringLiteral("ROM (CRC первым)"),
        QStringLiteral("ROM (семейство первым)"), QStringLiteral("Температура"),
        QStringLiteral("Влажность"), QStringLiteral("Давление"),
-       QStringLiteral("Т датчика давления"), QStringLiteral("Последнее показание"),
+       QStringLiteral("Т датчика давления"), QStringLiteral("Прочитано"),
        QStringLiteral("Состояние")});
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
   table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   table_->verticalHeader()->setVisible(false);
+  table_->setWordWrap(false);
+  // Codes, values and times always fit; the name column is the user's.
+  table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  table_->horizontalHeader()->setSectionResizeMode(kName, QHeaderView::Interactive);
   table_->horizontalHeader()->setStretchLastSection(true);
   table_->installEventFilter(this);
   layout->addWidget(table_, 1);
