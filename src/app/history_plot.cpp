@@ -28,43 +28,19 @@ constexpr int kColumns = 800;    // thinning: about a chart's width in pixels
 constexpr int kFollowMs = 2000;  // how often the journals are looked at
 constexpr double kMarginShare = 0.05;
 
-enum class Kind { Temperature, Humidity, Pressure };
-
-Kind KindOf(measure::Quantity q) {
-  switch (q) {
-    case measure::Quantity::Humidity:
-      return Kind::Humidity;
-    case measure::Quantity::Pressure:
-      return Kind::Pressure;
-    case measure::Quantity::Temperature:
-    case measure::Quantity::PressureSensorTemperature:
-      break;
-  }
-  return Kind::Temperature;
+// The charts: one per quantity, the pressure sensor's own temperature with
+// the other temperatures.
+measure::Quantity ChartOf(measure::Quantity q) {
+  return q == measure::Quantity::PressureSensorTemperature ? measure::Quantity::Temperature : q;
 }
 
-QString UnitText(Kind k) {
-  switch (k) {
-    case Kind::Humidity:
-      return QStringLiteral("%");
-    case Kind::Pressure:
-      return QStringLiteral("кПа");
-    case Kind::Temperature:
-      break;
-  }
-  return QStringLiteral("°C");
-}
+QString UnitText(measure::Quantity chart) { return QString::fromUtf8(UnitWords(chart)); }
 
-QString TitleOf(Kind k) {
-  switch (k) {
-    case Kind::Humidity:
-      return QStringLiteral("Влажность, %");
-    case Kind::Pressure:
-      return QStringLiteral("Давление, кПа");
-    case Kind::Temperature:
-      break;
-  }
-  return QStringLiteral("Температура, °C");
+QString TitleOf(measure::Quantity chart) {
+  const char* name = chart == measure::Quantity::Humidity   ? "Влажность"
+                     : chart == measure::Quantity::Pressure ? "Давление"
+                                                            : "Температура";
+  return QString::fromUtf8(name) + QStringLiteral(", ") + UnitText(chart);
 }
 
 // The stamps are local wall time kept as if it were UTC; the axis shows
@@ -86,6 +62,19 @@ void NotSaved(QWidget* parent, const QString& path) {
 
 }  // namespace
 
+const char* UnitWords(measure::Quantity q) {
+  switch (q) {
+    case measure::Quantity::Humidity:
+      return "%";
+    case measure::Quantity::Pressure:
+      return "кПа";
+    case measure::Quantity::Temperature:
+    case measure::Quantity::PressureSensorTemperature:
+      break;
+  }
+  return "°C";
+}
+
 struct HistoryPlot::Source {
   Source(PlotSource s, int index) : label(std::move(s.label)), reader(std::move(s.path)) {
     colour = kColours[static_cast<std::size_t>(index) % std::size(kColours)];
@@ -96,7 +85,7 @@ struct HistoryPlot::Source {
 };
 
 struct HistoryPlot::Group {
-  Kind kind = Kind::Temperature;
+  measure::Quantity quantity = measure::Quantity::Temperature;  // of the chart
   std::vector<Source*> sources;
   QChart* chart = nullptr;
   QChartView* view = nullptr;
@@ -137,11 +126,12 @@ HistoryPlot::HistoryPlot(std::vector<PlotSource> sources, std::function<std::int
   }
   setWindowTitle(QStringLiteral("История: ") + names.join(QStringLiteral(", ")));
 
-  for (const Kind k : {Kind::Temperature, Kind::Humidity, Kind::Pressure}) {
+  for (const auto k :
+       {measure::Quantity::Temperature, measure::Quantity::Humidity, measure::Quantity::Pressure}) {
     auto group = std::make_unique<Group>();
-    group->kind = k;
+    group->quantity = k;
     for (auto& s : sources_) {
-      if (KindOf(s->reader.source().quantity) == k) group->sources.push_back(s.get());
+      if (ChartOf(s->reader.source().quantity) == k) group->sources.push_back(s.get());
     }
     if (group->sources.empty()) continue;
     group->chart = new QChart;
@@ -211,7 +201,7 @@ std::vector<HistoryPlot::Shown> HistoryPlot::ShownRanges() const {
     for (const Source* s : g->sources) {
       Shown shown;
       shown.label = s->label;
-      shown.unit = UnitText(g->kind);
+      shown.unit = UnitText(g->quantity);
       shown.samples = history::InRange(s->reader.samples(), from, to);
       shown.summary = history::Summarize(shown.samples);
       out.push_back(shown);
@@ -252,7 +242,7 @@ void HistoryPlot::DrawGroup(Group& g, std::int64_t from, std::int64_t to) {
   double lo = std::numeric_limits<double>::infinity();
   double hi = -lo;
   QStringList summaries;
-  const QString unit = UnitText(g.kind);
+  const QString unit = UnitText(g.quantity);
   for (Source* s : g.sources) {
     const auto range = history::InRange(s->reader.samples(), from, to);
     Prepared p{s, history::Thin(range, kColumns), history::Summarize(range), 0};

@@ -20,6 +20,9 @@ QT_END_NAMESPACE
 
 namespace orvel::app {
 
+// The unit the window writes after a value: "°C", "%", "кПа".
+const char* UnitWords(measure::Quantity q);
+
 // One journal file to draw, with the name the plot gives it.
 struct PlotSource {
   QString label;

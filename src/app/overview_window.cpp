@@ -19,19 +19,6 @@ namespace {
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
-const char* UnitWords(measure::Quantity q) {
-  switch (q) {
-    case measure::Quantity::Humidity:
-      return " %";
-    case measure::Quantity::Pressure:
-      return " кПа";
-    case measure::Quantity::Temperature:
-    case measure::Quantity::PressureSensorTemperature:
-      break;
-  }
-  return " °C";
-}
-
 int ColumnOf(measure::Quantity q) {
   switch (q) {
     case measure::Quantity::Humidity:
@@ -141,8 +128,8 @@ void OverviewWindow::Refresh() {
     }
     for (const board::BoardValue& v : row.values) {
       QTableWidgetItem* item = cell(r, ColumnOf(v.quantity));
-      const QString text =
-          Q(measure::FixedForm(v.value, deps_.decimal)) + QString::fromUtf8(UnitWords(v.quantity));
+      const QString text = Q(measure::FixedForm(v.value, deps_.decimal)) + QLatin1Char(' ') +
+                           QString::fromUtf8(UnitWords(v.quantity));
       // A value from an earlier reading stays for reference, in brackets
       // and grey, never looking like a fresh one.
       item->setText(v.current ? text : QStringLiteral("(") + text + QStringLiteral(")"));
