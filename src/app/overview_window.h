@@ -70,7 +70,6 @@ class OverviewWindow final : public QWidget {
   QTableWidget* table_ = nullptr;
   QLabel* status_ = nullptr;
   std::vector<board::BoardRow> rows_;
-  bool sized_ = false;  // the name column fitted to the first rows, then left to the user
 };
 
 }  // namespace orvel::app
