@@ -139,9 +139,9 @@ void OverviewWindow::Refresh() {
                                        QStringLiteral(", с тех пор не обновлялось"));
     }
     cell(r, kLastFresh)->setText(TimeText(row.lastFresh));
-    QString state = QString::fromUtf8(board::StateWords(row.state));
-    if (!row.reason.empty()) state += QStringLiteral(": ") + Q(row.reason);
-    cell(r, kState)->setText(state);
+    // The reader's own short text is for a closer look, not the Russian column.
+    cell(r, kState)->setText(QString::fromUtf8(board::StateWords(row.state)));
+    cell(r, kState)->setToolTip(Q(row.reason));
     if (row.state == measure::ReadState::Fresh) ++fresh;
   }
   status_->setText(

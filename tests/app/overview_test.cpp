@@ -210,6 +210,27 @@ TEST(Overview, HistoryOfTheSelectedRowsFromTheJournalFolder) {
   EXPECT_EQ(plot->ShownRanges()[0].samples.size(), before + 1) << "the plot does not follow";
 }
 
+// A device that leaves keeps its last value for reference, never as fresh.
+TEST(Overview, ADeviceThatLeavesShowsGoneAndNoFreshValue) {
+  WindowRig rig(R"({"adapter": {"present": true}, "devices": [
+      {"family": "28", "serial": "000000000001", "temperature": 21.5,
+       "faults": {"absent_after": 12}}]})",
+                {true, "/j", 30});
+  TFrmMain& w = rig.Open();
+  w.show();
+  rig.Polls(1);
+  OverviewWindow& o = PressF2(w);
+  ASSERT_EQ(o.table().rowCount(), 1);
+  EXPECT_EQ(Cell(o, 0, OverviewWindow::kState), "свежее показание");
+  EXPECT_EQ(Cell(o, 0, OverviewWindow::kTemperature), "21,50 °C");
+  rig.Polls(3);
+  QCoreApplication::processEvents();
+  ASSERT_EQ(o.table().rowCount(), 1);
+  EXPECT_EQ(Cell(o, 0, OverviewWindow::kState), "пропал с шины");
+  EXPECT_EQ(Cell(o, 0, OverviewWindow::kTemperature), "(21,50 °C)");
+  EXPECT_FALSE(Cell(o, 0, OverviewWindow::kLastFresh).empty()) << "the last reading's time is lost";
+}
+
 TEST(Overview, HistoryWithoutAJournalSaysSo) {
   WindowRig rig(DemoBus(), {false, "", std::nullopt});
   TFrmMain& w = rig.Open();
