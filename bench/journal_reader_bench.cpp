@@ -1,51 +1,26 @@
 // Opening a year of 30 s readings (about a million journal lines) for the
 // history plot: the whole file read, summarised and thinned to a plot's width.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
-#include "core/date_time.h"
 #include "history/journal_reader.h"
 #include "history/series_range.h"
-#include "measure/number_forms.h"
-#include "measure/time_stamp.h"
+#include "million_line_journal.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-constexpr std::int64_t kLines = 1'000'000;
-
-// Written once per run with the journal's own stamp and number forms; every
-// 500th line a humidity fault code.
-const std::string& MillionLineJournal() {
-  static const std::string path = [] {
-    const fs::path folder =
-        fs::temp_directory_path() / ("orvel-history-bench-" + std::to_string(::getpid()));
-    fs::create_directories(folder);
-    const fs::path p = folder / "h_5666554433221126.csv";
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    const orvel::core::LocaleSeparators separators{',', '.', ':'};
-    const orvel::core::DateTime start = orvel::core::EncodeDateTime({2025, 12, 7, 0, 0, 0, 0});
-    for (std::int64_t i = 0; i < kLines; ++i) {
-      const double value = i % 500 == 0 ? 998.0 : 40.0 + static_cast<double>(i % 3000) / 100.0;
-      out << orvel::measure::JournalStamp(
-                 orvel::core::AddSeconds(start, 30.0 * static_cast<double>(i)), separators)
-          << " ; " << orvel::measure::FixedForm(value, separators.decimal) << "\r\n";
-    }
-    return p.string();
-  }();
-  return path;
-}
+using orvel::bench::kJournalLines;
+using orvel::bench::MillionLineJournal;
 
 void BM_OpenMillionLineJournal(benchmark::State& state) {
   const std::string& path = MillionLineJournal();
   std::size_t shown = 0;
   for (auto _ : state) {
     orvel::history::JournalReader reader(path);
-    if (!reader.Update() || reader.samples().size() != static_cast<std::size_t>(kLines)) {
+    if (!reader.Update() || reader.samples().size() != static_cast<std::size_t>(kJournalLines)) {
       state.SkipWithError("the journal was not read whole");
       break;
     }
@@ -54,7 +29,7 @@ void BM_OpenMillionLineJournal(benchmark::State& state) {
     benchmark::DoNotOptimize(orvel::history::Summarize(range));
     shown = orvel::history::Thin(range, 1000).size();
   }
-  state.counters["lines"] = static_cast<double>(kLines);
+  state.counters["lines"] = static_cast<double>(kJournalLines);
   state.counters["points_drawn"] = static_cast<double>(shown);
   state.counters["MB"] = static_cast<double>(fs::file_size(path)) / 1e6;
 }
@@ -84,7 +59,6 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  std::error_code ec;
-  fs::remove_all(fs::path(MillionLineJournal()).parent_path(), ec);
+  orvel::bench::RemoveMillionLineJournal();
   return 0;
 }
