@@ -151,7 +151,8 @@ void OverviewWindow::Refresh() {
 void OverviewWindow::RenameCurrent() {
   const int r = table_->currentRow();
   if (r < 0 || r >= static_cast<int>(rows_.size())) return;
-  const board::BoardRow& row = rows_[static_cast<std::size_t>(r)];
+  // A copy: the question lets polls run, and each one refreshes the rows.
+  const board::BoardRow row = rows_[static_cast<std::size_t>(r)];
   const std::string name = deps_.dialogs.AskText(
       "Имя датчика", "Имя для " + row.device.romText + " (пусто — без имени):", row.name);
   if (name == row.name) return;

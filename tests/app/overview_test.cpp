@@ -155,6 +155,11 @@ TEST(Overview, EnterNamesADeviceAndTheNameOutlivesARestart) {
     o.table().setCurrentCell(3, 0);
     rom = Cell(o, 3, OverviewWindow::kRomOwn);
     rig.dialogs.texts.push_back("  Теплица, север ");
+    // Polls go on while the question stands, and each refreshes the rows.
+    rig.dialogs.on_question = [&] {
+      rig.Polls(1);
+      QCoreApplication::processEvents();
+    };
     QTest::keyClick(&o.table(), Qt::Key_Return);
     EXPECT_EQ(Cell(o, 3, OverviewWindow::kName), "Теплица, север");
     EXPECT_EQ(rig.dialogs.shown.back(),
