@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "board/names_file.h"
 #include "board/recent_history.h"
@@ -29,6 +30,11 @@ struct WebOptions {
 
 // An empty string, or the line saying which option is wrong.
 std::string CheckWebOptions(const WebOptions& options);
+
+// Takes the three options ("--http PORT" or "--http=PORT") out of `args`,
+// leaving the others for the front end's own parser; an empty string, or
+// what is wrong.
+std::string TakeWebOptions(std::vector<std::string>& args, WebOptions& options);
 
 // The system's host name, the station's name unless one is given.
 std::string HostName();
