@@ -64,8 +64,8 @@ std::string Values(const board::BoardRow& row) {
   return out.empty() ? "—" : out;
 }
 
-constexpr int kPlotWidth = 480;
-constexpr int kPlotHeight = 120;
+constexpr int kPlotWidth = 420;
+constexpr int kPlotHeight = 110;
 constexpr int kMargin = 6;
 
 std::string Plot(const board::BoardRow& row, Quantity q,
@@ -92,7 +92,8 @@ std::string Plot(const board::BoardRow& row, Quantity q,
   const char* unit = measure::QuantityUnit(q);
   std::string svg = "<figure><figcaption>" + std::string(QuantityWords(q)) + ", " + unit + ": от " +
                     Decimal(lo->value) + " до " + Decimal(hi->value) + " (" +
-                    std::to_string(points.size()) + " показ.)</figcaption>";
+                    std::to_string(points.size()) + " показ., " + Stamp(points.front().time) +
+                    " — " + Stamp(points.back().time) + ")</figcaption>";
   svg += "<svg class=\"plot\" data-rom=\"" + row.device.romText + "\" data-quantity=\"" +
          measure::QuantityName(q) + "\" width=\"" + std::to_string(kPlotWidth) + "\" height=\"" +
          std::to_string(kPlotHeight) + "\" viewBox=\"0 0 " + std::to_string(kPlotWidth) + " " +
@@ -140,10 +141,12 @@ std::string BoardPage(const std::string& station, const std::vector<board::Board
       "body{font-family:sans-serif;margin:1em;color:#222}"
       "table{border-collapse:collapse}td,th{border:1px solid #bbb;padding:3px 8px;"
       "vertical-align:top;text-align:left}th{background:#eee}"
-      ".rom{font-family:monospace}.value{font-size:1.2em}.stale{color:#999;"
+      ".rom{font-family:monospace}.value{font-size:1.2em;white-space:nowrap}.stale{color:#999;"
       "text-decoration:line-through}.fresh{color:#1b5e20}.failed{color:#b71c1c}"
       ".gone{color:#777}.waiting{color:#555}figure{display:inline-block;margin:4px 12px 4px 0}"
-      "figcaption{font-size:.85em}section{margin-top:1em}"
+      "figcaption{font-size:.85em}section{display:inline-block;vertical-align:top;margin:1em 1em 0 "
+      "0}"
+      "h2{font-size:1.1em;margin:0}"
       "</style></head><body>\n<h1>Датчики станции " +
       HtmlEscape(station) +
       "</h1>\n<table id=\"board\"><thead><tr><th>Название</th><th>Тип</th>"

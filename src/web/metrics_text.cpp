@@ -52,7 +52,7 @@ std::string FamilyHex(std::int32_t family) {
 
 std::string DeviceLabels(const std::string& station, const board::BoardRow& row) {
   return "station=\"" + Label(station) + "\",rom=\"" + row.familyFirst + "\",family=\"" +
-         FamilyHex(row.device.family) + "\"";
+         FamilyHex(row.device.rom[0]) + "\"";
 }
 
 }  // namespace
