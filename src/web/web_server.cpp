@@ -1,7 +1,9 @@
 #include "web/web_server.h"
 
 #include <httplib.h>
+#include <sys/socket.h>
 
+#include <atomic>
 #include <thread>
 
 #include "web/board_page.h"
@@ -12,6 +14,7 @@ namespace orvel::web {
 struct WebServer::Listener {
   httplib::Server server;
   std::thread thread;
+  std::atomic<bool> ended{false};
   ListenAddress bound;
   bool metrics = false;
   bool page = false;
@@ -52,6 +55,12 @@ std::string WebServer::Start(const std::optional<ListenAddress>& metrics,
                         "text/html; charset=utf-8");
       });
     }
+    // SO_REUSEADDR alone: the library's default adds SO_REUSEPORT, which
+    // lets a second station bind the same port and take half the scrapes.
+    l->server.set_socket_options([](socket_t sock) {
+      int yes = 1;
+      ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     l->bound = address;
     if (address.port == 0) {
       l->bound.port = l->server.bind_to_any_port(address.host);
@@ -64,7 +73,13 @@ std::string WebServer::Start(const std::optional<ListenAddress>& metrics,
       return "cannot listen on " + address.host + ":" + std::to_string(address.port);
     }
     Listener* raw = l.get();
-    l->thread = std::thread([raw] { raw->server.listen_after_bind(); });
+    l->thread = std::thread([raw] {
+      raw->server.listen_after_bind();
+      raw->ended = true;
+    });
+    // A stop that comes before the loop runs would be lost, and the join
+    // would wait for ever.
+    while (!l->server.is_running() && !l->ended) std::this_thread::yield();
     listeners_.push_back(std::move(l));
   }
   return {};
