@@ -8,19 +8,14 @@
 #include <sstream>
 
 #include "board/names_file.h"
+#include "support/feed_devices.h"
 
 namespace orvel::web {
 namespace {
 
-namespace fs = std::filesystem;
+using testing_support::FeedDevice;
 
-measure::DeviceId Device(std::uint8_t family, std::uint64_t serial) {
-  measure::DeviceId d;
-  d.rom = onewire::MakeRom(family, serial);
-  d.romText = onewire::RomText(d.rom);
-  d.family = family;
-  return d;
-}
+namespace fs = std::filesystem;
 
 // The page of a station that has seen one scan with `devices`.
 std::string PageAfterOneScan(const WebOptions& options,
@@ -44,8 +39,8 @@ TEST(StationWeb, RenamedSensorShowsOnThePageAfterARestart) {
   const fs::path dir = fs::temp_directory_path() / "orvel-station-web-names";
   fs::remove_all(dir);
   const fs::path file = dir / "names.conf";
-  const auto a = Device(0x28, 0x12A3B4C);
-  const auto b = Device(0x10, 0x801A2B3C4);
+  const auto a = FeedDevice(0x28, 0x12A3B4C);
+  const auto b = FeedDevice(0x10, 0x801A2B3C4);
   WebOptions options;
   options.http = "127.0.0.1:0";
   options.names = file.string();

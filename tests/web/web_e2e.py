@@ -118,6 +118,16 @@ class Logger:
         shutil.rmtree(self.tmp, ignore_errors=True)
 
 
+def served(bus, web_args, polls, fetch, env=None, journal=True):
+    """What `fetch(logger)` reads once the logger has run `polls` polls."""
+    log = Logger(bus, web_args, env=env, journal=journal)
+    try:
+        log.wait(polls, 1)
+        return fetch(log), log.stderr
+    finally:
+        log.stop()
+
+
 def get(url):
     with urllib.request.urlopen(url, timeout=10) as r:
         return r.read().decode("utf-8"), r.headers.get("Content-Type")
@@ -160,12 +170,8 @@ def case_metrics():
         print("SKIPPED: python3-prometheus-client is not installed")
         return SKIP
     bus = demo()
-    log = Logger(os.path.join(EXAMPLES, "demo.json"), ["--metrics", "127.0.0.1:0"], journal=True)
-    try:
-        log.wait(4, 1)
-        text, ctype = get(log.url("/metrics"))
-    finally:
-        log.stop()
+    (text, ctype), _ = served(os.path.join(EXAMPLES, "demo.json"), ["--metrics", "127.0.0.1:0"],
+                              4, lambda log: get(log.url("/metrics")))
     check(ctype.startswith("text/plain; version=0.0.4"), ctype)
     families = {f.name: f for f in text_string_to_metric_families(text)}
     values = {}
@@ -268,12 +274,8 @@ def case_page():
         print("SKIPPED: chromium is not installed")
         return SKIP
     bus = demo()
-    log = Logger(os.path.join(EXAMPLES, "demo.json"), ["--http", "127.0.0.1:0"], journal=True)
-    try:
-        log.wait(5, 1)
-        page, dom = rendered(log.url("/"))
-    finally:
-        log.stop()
+    (page, dom), _ = served(os.path.join(EXAMPLES, "demo.json"), ["--http", "127.0.0.1:0"], 5,
+                            lambda log: rendered(log.url("/")))
     check("<script" not in dom, "the page carries a script")
     check(len(page.rows) == len(bus["devices"]), "rows %s" % list(page.rows))
     for dev in bus["devices"]:
@@ -330,12 +332,7 @@ def case_ports():
 
 
 def device_row(bus, polls, rom):
-    log = Logger(bus, ["--http", "0"], journal=True)
-    try:
-        log.wait(polls, 1)
-        text, _ = get(log.url("/"))
-    finally:
-        log.stop()
+    (text, _), _ = served(bus, ["--http", "0"], polls, lambda log: get(log.url("/")))
     page = PageReader()
     page.feed(text)
     check(rom in page.rows, "no row for %s" % rom)
@@ -403,15 +400,11 @@ def case_names():
             f.write("# sensors of the demo bus\n%s = Подвал <север>\n%s = Улица\nnonsense\n" %
                     (rom_text(*a), family_first(*b)))
         env = dict(os.environ, XDG_CONFIG_HOME=config)
-        log = Logger(os.path.join(EXAMPLES, "demo.json"), ["--http", "0"], env=env)
-        try:
-            log.wait(2, 1)
-            page, _ = rendered(log.url("/"))
-        finally:
-            log.stop()
+        (page, _), stderr = served(os.path.join(EXAMPLES, "demo.json"), ["--http", "0"], 2,
+                                   lambda log: rendered(log.url("/")), env=env, journal=False)
         check(page.rows[rom_text(*a)][0] == "Подвал <север>", page.rows[rom_text(*a)])
         check(page.rows[rom_text(*b)][0] == "Улица", page.rows[rom_text(*b)])
-        check(any("names.conf:4:" in line for line in log.stderr), log.stderr)
+        check(any("names.conf:4:" in line for line in stderr), stderr)
     finally:
         shutil.rmtree(config, ignore_errors=True)
     return 0

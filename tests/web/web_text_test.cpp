@@ -5,6 +5,7 @@
 #include "board/recent_history.h"
 #include "board/rom_spellings.h"
 #include "board/sensor_board.h"
+#include "support/feed_devices.h"
 #include "web/board_page.h"
 #include "web/listen_address.h"
 #include "web/metrics_text.h"
@@ -12,6 +13,8 @@
 
 namespace orvel::web {
 namespace {
+
+using testing_support::FeedDevice;
 
 using measure::DeviceId;
 using measure::Quantity;
@@ -60,18 +63,10 @@ TEST(WebOptions, TakenOutOfTheArgumentsWithTheirValues) {
   }
 }
 
-DeviceId Device(std::uint8_t family, std::uint64_t serial) {
-  DeviceId d;
-  d.rom = onewire::MakeRom(family, serial);
-  d.romText = onewire::RomText(d.rom);
-  d.family = family;
-  return d;
-}
-
 // A thermometer read fresh and a humidity module whose last read failed.
 struct TwoDevices {
-  DeviceId t = Device(0x28, 0x12A3B4C);
-  DeviceId h = Device(0x26, 0xA1B2C3);
+  DeviceId t = FeedDevice(0x28, 0x12A3B4C);
+  DeviceId h = FeedDevice(0x26, 0xA1B2C3);
   board::SensorBoard board;
   board::RecentHistory history;
 
