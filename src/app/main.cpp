@@ -13,6 +13,7 @@
 #include "drivers/driver_choice.h"
 #include "measure/journal_files.h"
 #include "measure/timer_service.h"
+#include "web/station_web.h"
 
 namespace {
 
@@ -45,15 +46,20 @@ int main(int argc, char** argv) {
   const std::string screenshot_dir = take("--screenshot-dir");
   const std::string screenshot_journal = take("--screenshot-journal");
 
+  web::WebOptions web_options;
+  if (std::string error = web::TakeWebOptions(args, web_options); !error.empty()) {
+    return Fail(error);
+  }
+
   measure::StartupOptions options;
   try {
     options = measure::ParseStartupOptions(args);
   } catch (const measure::StartupOptionsError& e) {
-    std::cerr << measure::StartupOptionsUsage("orvel-viewer");
+    std::cerr << measure::StartupOptionsUsage("orvel-viewer") << web::WebOptionsUsage();
     return Fail(e.what());
   }
   if (options.help) {
-    std::cout << measure::StartupOptionsUsage("orvel-viewer");
+    std::cout << measure::StartupOptionsUsage("orvel-viewer") << web::WebOptionsUsage();
     return 0;
   }
   if (options.version) {
@@ -81,6 +87,8 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QString::fromUtf8(app::kAppTitle));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/orvel-viewer.png")));
 
+  // Before the window: the station's feed holds its listeners to the end.
+  web::StationWeb web(web_options, web::HostName());
   measure::ThreadTimerService timers;
   measure::OsJournalFiles files;
   app::QtDialogs dialogs(QString::fromUtf8(app::kAppTitle));
@@ -88,6 +96,8 @@ int main(int argc, char** argv) {
   app::TFrmMain window(app::FrmMainDeps{driver->tmex(), clock, dialogs, timers, files,
                                         core::ProcessLocaleSeparators(), options.answers});
   dialogs.SetOwner(&window);
+  // The first poll comes a second after start, so the listeners see it.
+  if (!web.Start(window.station().feed(), std::cerr)) return 1;
   window.show();
   if (!screenshot_dir.empty()) app::SaveTabScreenshots(window, screenshot_dir, screenshot_journal);
   return QApplication::exec();

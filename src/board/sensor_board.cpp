@@ -152,7 +152,7 @@ std::vector<BoardRow> SensorBoard::Snapshot() const {
     auto name = names_.find(row.device.rom);
     if (name != names_.end()) row.name = name->second;
     auto chips = chips_.find(row.device.rom);
-    row.kind = KindWords(row.device.family, chips == chips_.end() ? std::string() : chips->second);
+    row.kind = KindWords(row.device.rom[0], chips == chips_.end() ? std::string() : chips->second);
   }
   return rows;
 }

@@ -89,6 +89,9 @@ struct Parser {
       }
       return true;
     }
+    if (name == "--metrics") return Text(name, inline_value, options.web.metrics);
+    if (name == "--http") return Text(name, inline_value, options.web.http);
+    if (name == "--names") return Text(name, inline_value, options.web.names);
     if (name == "--virtual-time") return Flag(name, inline_value, options.virtual_time);
     if (name == "--scan") return Flag(name, inline_value, options.scan);
     if (name == "--help" || name == "-h") return Flag(name, inline_value, options.help);
@@ -108,12 +111,14 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args) {
   const Options& o = p.options;
   if (o.bus && o.adapter) return {std::nullopt, "--bus and --adapter cannot be used together"};
   if (o.virtual_time && !o.bus) return {std::nullopt, "--virtual-time needs --bus"};
+  if (std::string web = web::CheckWebOptions(o.web); !web.empty()) return {std::nullopt, web};
   return {p.options, {}};
 }
 
 std::string Usage() {
   return "Usage: orvel-logger [--bus FILE | --adapter SPEC] [--journal DIR] [--interval SECONDS]\n"
          "                    [--cycles N] [--virtual-time] [--scan]\n"
+         "                    [--metrics [ADDR:]PORT] [--http [ADDR:]PORT] [--names FILE]\n"
          "Reads the 1-Wire sensors and prints what the window would show, one line per poll.\n"
          "\n"
          "  --bus FILE          the simulated bus described by FILE (JSON)\n"
@@ -125,7 +130,8 @@ std::string Usage() {
          "  --interval SECONDS  poll and journal interval (default 30; 3 without --journal)\n"
          "  --cycles N          stop after N polls (default: run until interrupted)\n"
          "  --virtual-time      with --bus: waits advance a virtual clock at once\n"
-         "  --scan              scan the bus once, print the device table and exit\n"
+         "  --scan              scan the bus once, print the device table and exit\n" +
+         std::string(web::WebOptionsUsage()) +
          "  --help              this text\n"
          "  --version           the program's version\n"
          "\n"

@@ -5,20 +5,16 @@
 #include <string>
 #include <vector>
 
+#include "support/feed_devices.h"
+
 namespace orvel::board {
 namespace {
+
+using testing_support::FeedDevice;
 
 using measure::DeviceId;
 using measure::Quantity;
 using measure::ReadState;
-
-DeviceId Device(std::uint8_t family, std::uint64_t serial) {
-  DeviceId d;
-  d.rom = onewire::MakeRom(family, serial);
-  d.romText = onewire::RomText(d.rom);
-  d.family = family;
-  return d;
-}
 
 // One poll as the station tells it: the scan, the readings, the states.
 struct Poll {
@@ -68,7 +64,7 @@ TEST(SensorBoard, KindInWordsByFamily) {
 
 TEST(SensorBoard, RowsCarryBothSpellingsAndNames) {
   SensorBoard board;
-  const DeviceId t = Device(0x28, 0x12A3B4C);
+  const DeviceId t = FeedDevice(0x28, 0x12A3B4C);
   Feed(board, {{t}, {}, {}}, 1.0);
   board.SetName(t.rom, "Подвал");
   const auto rows = board.Snapshot();
@@ -91,7 +87,7 @@ TEST(SensorBoard, FailedReadingsNeverLeaveAValueCurrent) {
   for (ReadState failure : failures) {
     SCOPED_TRACE(measure::ReadStateName(failure));
     SensorBoard board;
-    const DeviceId d = Device(0x26, 0xA1B2C3);
+    const DeviceId d = FeedDevice(0x26, 0xA1B2C3);
     Feed(board,
          {{d},
           {{d, Quantity::Temperature, 24.0, 1.0}, {d, Quantity::Humidity, 45.0, 1.0}},
@@ -102,7 +98,9 @@ TEST(SensorBoard, FailedReadingsNeverLeaveAValueCurrent) {
     EXPECT_TRUE(row.values[0].current && row.values[1].current);
     EXPECT_EQ(row.lastFresh, 1.0);
 
-    Feed(board, {{d}, {}, {{d, failure, "x", 2.0}}}, 2.0);
+    // Checked before the poll ends: the failure alone takes the values back.
+    board.OnScan({d}, 2.0);
+    board.OnState({d, failure, "x", 2.0});
     row = board.Snapshot()[0];
     EXPECT_EQ(row.state, failure);
     EXPECT_EQ(row.reason, "x");
@@ -115,15 +113,20 @@ TEST(SensorBoard, FailedReadingsNeverLeaveAValueCurrent) {
 
 TEST(SensorBoard, GoneDeviceShowsGoneAndNoCurrentValue) {
   SensorBoard board;
-  const DeviceId a = Device(0x28, 1);
-  const DeviceId b = Device(0x10, 2);
+  const DeviceId a = FeedDevice(0x28, 1);
+  const DeviceId b = FeedDevice(0x10, 2);
   Feed(board,
        {{a, b},
         {{a, Quantity::Temperature, 21.5, 1.0}, {b, Quantity::Temperature, -10.25, 1.0}},
         {{a, ReadState::Fresh, "", 1.0}, {b, ReadState::Fresh, "", 1.0}}},
        1.0);
-  Feed(board, {{a}, {{a, Quantity::Temperature, 21.6, 2.0}}, {{a, ReadState::Fresh, "", 2.0}}},
-       2.0);
+  // Seen in the middle of the poll that no longer finds it.
+  board.OnScan({a}, 2.0);
+  EXPECT_EQ(RowOf(board.Snapshot(), b).state, ReadState::Gone);
+  EXPECT_FALSE(RowOf(board.Snapshot(), b).values[0].current);
+  board.OnReading({a, Quantity::Temperature, 21.6, 2.0});
+  board.OnState({a, ReadState::Fresh, "", 2.0});
+  board.OnPollDone(2.0);
   auto rows = board.Snapshot();
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(RowOf(rows, a).state, ReadState::Fresh);
@@ -149,7 +152,7 @@ TEST(SensorBoard, GoneDeviceShowsGoneAndNoCurrentValue) {
 
 TEST(SensorBoard, BridgeWithPressureNamesItsChipAndOrdersQuantities) {
   SensorBoard board;
-  const DeviceId p = Device(0x19, 0x1D2E3F);
+  const DeviceId p = FeedDevice(0x19, 0x1D2E3F);
   Feed(board,
        {{p},
         {{p, Quantity::Pressure, 100.65, 1.0},
