@@ -93,8 +93,16 @@ int main(int argc, char** argv) {
   measure::OsJournalFiles files;
   app::QtDialogs dialogs(QString::fromUtf8(app::kAppTitle));
   // Qt has set the process locale from the environment by now.
-  app::TFrmMain window(app::FrmMainDeps{driver->tmex(), clock, dialogs, timers, files,
-                                        core::ProcessLocaleSeparators(), options.answers});
+  // One names file for the overview and the page; a name given in the
+  // overview shows on the page too.
+  app::FrmMainDeps deps{driver->tmex(), clock, dialogs,
+                        timers,         files, core::ProcessLocaleSeparators(),
+                        options.answers};
+  if (web_options.names) deps.namesFile = *web_options.names;
+  deps.renamed = [&web](const onewire::RomCode& rom, const std::string& name) {
+    web.board().SetName(rom, name);
+  };
+  app::TFrmMain window(std::move(deps));
   dialogs.SetOwner(&window);
   // The first poll comes a second after start, so the listeners see it.
   if (!web.Start(window.station().feed(), std::cerr)) return 1;

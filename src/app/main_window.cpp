@@ -175,7 +175,8 @@ OverviewWindow& TFrmMain::ShowOverview() {
   if (!overview_) {
     overview_ = std::make_unique<OverviewWindow>(
         OverviewDeps{board_, names_, deps_.dialogs, station_->settings(),
-                     [this] { return core::SecsOf(deps_.clock.Now()); }, deps_.separators.decimal},
+                     [this] { return core::SecsOf(deps_.clock.Now()); }, deps_.separators.decimal,
+                     deps_.renamed},
         this);
   }
   overview_->Refresh();

@@ -3,6 +3,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "app/main_form.h"
@@ -25,8 +26,11 @@ struct FrmMainDeps {
   measure::TimerService& timers;
   measure::JournalFiles& files;
   core::LocaleSeparators separators;
-  measure::StartupAnswers answers;       // questions answered on the command line
-  std::filesystem::path namesFile = {};  // the user's names of sensors; empty: the default place
+  measure::StartupAnswers answers;  // questions answered on the command line
+  std::filesystem::path namesFile = {};
+  // Told of every name the user gives in the overview (the web page's board).
+  std::function<void(const onewire::RomCode&, const std::string&)> renamed =
+      {};  // the user's names of sensors; empty: the default place
 };
 
 // The main window: the controls, the real dialogues and timers, and the

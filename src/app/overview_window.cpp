@@ -161,7 +161,9 @@ void OverviewWindow::RenameCurrent() {
     deps_.dialogs.ShowNotice("Имя не сохранено: " + error);
     return;
   }
-  deps_.board.SetName(row.device.rom, deps_.names.NameOf(row.device.rom));
+  const std::string kept = deps_.names.NameOf(row.device.rom);
+  deps_.board.SetName(row.device.rom, kept);
+  if (deps_.renamed) deps_.renamed(row.device.rom, kept);
   Refresh();
 }
 

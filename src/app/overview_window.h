@@ -25,6 +25,8 @@ struct OverviewDeps {
   const core::StartupSettings& settings;  // where the journal is
   std::function<std::int64_t()> now;      // the journal's clock, for the plots
   char decimal = ',';
+  // Told of every name kept, for other boards that show the same devices.
+  std::function<void(const onewire::RomCode&, const std::string&)> renamed = {};
 };
 
 // Every device found on the bus, one row each, taken from the sensor board

@@ -147,6 +147,10 @@ TEST(Overview, EnterNamesADeviceAndTheNameOutlivesARestart) {
   {
     WindowRig rig(DemoBus(), {true, "/j", 30});
     rig.names_file = names;
+    std::vector<std::pair<std::string, std::string>> told;  // the page's board hears of it
+    rig.renamed = [&](const onewire::RomCode& code, const std::string& name) {
+      told.emplace_back(onewire::RomText(code), name);
+    };
     TFrmMain& w = rig.Open();
     w.show();
     rig.Polls(1);
@@ -162,6 +166,7 @@ TEST(Overview, EnterNamesADeviceAndTheNameOutlivesARestart) {
     };
     QTest::keyClick(&o.table(), Qt::Key_Return);
     EXPECT_EQ(Cell(o, 3, OverviewWindow::kName), "Теплица, север");
+    EXPECT_EQ(told, (std::vector<std::pair<std::string, std::string>>{{rom, "Теплица, север"}}));
     EXPECT_EQ(rig.dialogs.shown.back(),
               "text:Имя датчика|Имя для " + rom + " (пусто — без имени):|");
     EXPECT_EQ(rig.Text("cmbhlt").find("Теплица"), std::string::npos)
