@@ -102,7 +102,7 @@ TEST(Overview, F2ShowsEveryDeviceOfTheDemoBusWithItsState) {
        "зонд с мостом DS28E17",
        "свежее показание",
        {O::kTemperature, O::kHumidity}},
-      {"01FECAAD0B0000", "устройство семейства", "ещё не прочитан", {}},
+      {"01FECAAD0B0000", "устройство семейства 01", "ещё не прочитан", {}},
   };
   ASSERT_EQ(o.table().rowCount(), static_cast<int>(std::size(expected)));
   for (const Expected& e : expected) {
