@@ -42,10 +42,5 @@ BENCHMARK(BM_PlotMillionLineJournal)
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication application(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  orvel::bench::RemoveMillionLineJournal();
-  return 0;
+  return orvel::bench::RunThenRemoveJournal(argc, argv);
 }

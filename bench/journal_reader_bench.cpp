@@ -54,11 +54,4 @@ BENCHMARK(BM_FollowOneNewLine)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  orvel::bench::RemoveMillionLineJournal();
-  return 0;
-}
+int main(int argc, char** argv) { return orvel::bench::RunThenRemoveJournal(argc, argv); }

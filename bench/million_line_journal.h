@@ -3,6 +3,7 @@
 // A year of 30 s readings of a humidity module, about a million journal
 // lines, written once per benchmark run with the journal's own stamp and
 // number forms; every 500th line is a fault code.
+#include <benchmark/benchmark.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -39,10 +40,15 @@ inline const std::string& MillionLineJournal() {
   return path;
 }
 
-// Removes the file and its folder once the benchmarks are done.
-inline void RemoveMillionLineJournal() {
+// Runs the benchmarks asked for, then removes the file and its folder.
+inline int RunThenRemoveJournal(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
   std::error_code ec;
   std::filesystem::remove_all(std::filesystem::path(MillionLineJournal()).parent_path(), ec);
+  return 0;
 }
 
 }  // namespace orvel::bench
