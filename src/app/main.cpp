@@ -13,6 +13,7 @@
 #include "drivers/driver_choice.h"
 #include "measure/journal_files.h"
 #include "measure/timer_service.h"
+#include "web/station_web.h"
 
 namespace {
 
@@ -28,26 +29,37 @@ int Fail(const std::string& message) {
 int main(int argc, char** argv) {
   using namespace orvel;
   std::vector<std::string> args(argv + 1, argv + argc);
-  // Not in --help: the screenshot script's way in.
-  std::string screenshot_dir;
-  for (std::size_t i = 0; i + 1 < args.size(); ++i) {
-    if (args[i] == "--screenshot-dir") {
-      screenshot_dir = args[i + 1];
-      args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
-                 args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
-      break;
+  // Not in --help: the screenshot script's way in (the second option: a
+  // journal folder whose files the history picture shows).
+  const auto take = [&args](const char* option) {
+    std::string value;
+    for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+      if (args[i] == option) {
+        value = args[i + 1];
+        args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
+                   args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+        break;
+      }
     }
+    return value;
+  };
+  const std::string screenshot_dir = take("--screenshot-dir");
+  const std::string screenshot_journal = take("--screenshot-journal");
+
+  web::WebOptions web_options;
+  if (std::string error = web::TakeWebOptions(args, web_options); !error.empty()) {
+    return Fail(error);
   }
 
   measure::StartupOptions options;
   try {
     options = measure::ParseStartupOptions(args);
   } catch (const measure::StartupOptionsError& e) {
-    std::cerr << measure::StartupOptionsUsage("orvel-viewer");
+    std::cerr << measure::StartupOptionsUsage("orvel-viewer") << web::WebOptionsUsage();
     return Fail(e.what());
   }
   if (options.help) {
-    std::cout << measure::StartupOptionsUsage("orvel-viewer");
+    std::cout << measure::StartupOptionsUsage("orvel-viewer") << web::WebOptionsUsage();
     return 0;
   }
   if (options.version) {
@@ -75,15 +87,27 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QString::fromUtf8(app::kAppTitle));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/orvel-viewer.png")));
 
+  // Before the window: the station's feed holds its listeners to the end.
+  web::StationWeb web(web_options, web::HostName());
   measure::ThreadTimerService timers;
   measure::OsJournalFiles files;
   app::QtDialogs dialogs(QString::fromUtf8(app::kAppTitle));
   // Qt has set the process locale from the environment by now.
-  app::TFrmMain window(app::FrmMainDeps{driver->tmex(), clock, dialogs, timers, files,
-                                        core::ProcessLocaleSeparators(), options.answers,
-                                        options.fast});
+  // One names file for the overview and the page; a name given in the
+  // overview shows on the page too.
+  app::FrmMainDeps deps{driver->tmex(), clock, dialogs,
+                        timers,         files, core::ProcessLocaleSeparators(),
+                        options.answers};
+  deps.fast = options.fast;
+  if (web_options.names) deps.namesFile = *web_options.names;
+  deps.renamed = [&web](const onewire::RomCode& rom, const std::string& name) {
+    web.board().SetName(rom, name);
+  };
+  app::TFrmMain window(std::move(deps));
   dialogs.SetOwner(&window);
+  // The first poll comes a second after start, so the listeners see it.
+  if (!web.Start(window.station().feed(), std::cerr)) return 1;
   window.show();
-  if (!screenshot_dir.empty()) app::SaveTabScreenshots(window, screenshot_dir);
+  if (!screenshot_dir.empty()) app::SaveTabScreenshots(window, screenshot_dir, screenshot_journal);
   return QApplication::exec();
 }

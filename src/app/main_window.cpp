@@ -50,13 +50,34 @@ struct TFrmMain::Adapters {
   LabelText lblBackTimer;
 };
 
+// Shows the overview the board as each poll left it.
+struct TFrmMain::PollDone final : measure::ReadingFeed {
+  explicit PollDone(TFrmMain& w) : window(w) {}
+  void OnScan(const std::vector<measure::DeviceId>&, core::DateTime) override {}
+  void OnReading(const measure::Reading&) override {}
+  void OnState(const measure::StateReport&) override {}
+  void OnPollDone(core::DateTime) override { Refresh(); }
+  void OnAdapterError(const std::string&, core::DateTime) override { Refresh(); }
+  // Queued: the event may come from inside the poll; a window closed
+  // meanwhile takes the call with it.
+  void Refresh() {
+    if (OverviewWindow* o = window.overview()) {
+      QMetaObject::invokeMethod(
+          o, [o] { o->Refresh(); }, Qt::QueuedConnection);
+    }
+  }
+  TFrmMain& window;
+};
+
 TFrmMain::TFrmMain(FrmMainDeps deps, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
       deps_(std::move(deps)),
       f_(BuildMainForm(*this)),
-      controls_(std::make_unique<Adapters>(f_)) {
+      controls_(std::make_unique<Adapters>(f_)),
+      names_(deps_.namesFile.empty() ? board::NamesFile::DefaultPath() : deps_.namesFile),
+      pollDone_(std::make_unique<PollDone>(*this)) {
   setObjectName(QStringLiteral("FrmMain"));
   setWindowTitle(QString::fromUtf8(kAppTitle));
   setWindowIcon(QIcon(QStringLiteral(":/orvel-viewer.png")));
@@ -69,6 +90,11 @@ TFrmMain::TFrmMain(FrmMainDeps deps, QWidget* parent)
                                poster_, deps_.files},
       core::StartupSettings{}, deps_.fast);
   poster_.OnTick = [this](std::uint32_t count) { station_->Tick(count); };
+  // Unreadable lines of the names file are kept and left alone.
+  names_.Load();
+  for (const auto& [rom, name] : names_.names()) board_.SetName(rom, name);
+  station_->feed().Add(board_);
+  station_->feed().Add(*pollDone_);
 
   // Runs from start-up: the modal questions let it through, so the square
   // shows the poll timer off while they are open.
@@ -83,6 +109,7 @@ TFrmMain::TFrmMain(FrmMainDeps deps, QWidget* parent)
 
 TFrmMain::~TFrmMain() {
   qApp->removeEventFilter(this);
+  overview_.reset();
   TimerCheckTmr_.stop();
   poster_.OnTick = nullptr;
   station_.reset();  // stops the poll timer before the poster goes
@@ -131,6 +158,10 @@ bool TFrmMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool TFrmMain::FormKeyDown(int key, Qt::KeyboardModifiers shift) {
+  if (key == Qt::Key_F2 && !(shift & (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier))) {
+    ShowOverview();
+    return true;
+  }
   if (key != Qt::Key_F1) return false;
   if (shift.testFlag(Qt::ControlModifier)) {
     station_->RescanRequested();  // held back while bus work runs
@@ -138,6 +169,21 @@ bool TFrmMain::FormKeyDown(int key, Qt::KeyboardModifiers shift) {
     deps_.dialogs.ShowNotice(kHelpText);
   }
   return true;
+}
+
+OverviewWindow& TFrmMain::ShowOverview() {
+  if (!overview_) {
+    overview_ = std::make_unique<OverviewWindow>(
+        OverviewDeps{board_, names_, deps_.dialogs, station_->settings(),
+                     [this] { return core::SecsOf(deps_.clock.Now()); }, deps_.separators.decimal,
+                     deps_.renamed},
+        this);
+  }
+  overview_->Refresh();
+  overview_->show();
+  overview_->raise();
+  overview_->activateWindow();
+  return *overview_;
 }
 
 void TFrmMain::txt1Click() { deps_.dialogs.OpenWithShell(kMakerSiteUrl); }

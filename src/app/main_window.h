@@ -2,12 +2,17 @@
 
 #include <QTimer>
 #include <QWidget>
+#include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "app/main_form.h"
+#include "app/overview_window.h"
 #include "app/qt_controls.h"
 #include "app/qt_platform.h"
 #include "app/qt_tick_poster.h"
+#include "board/names_file.h"
+#include "board/sensor_board.h"
 #include "measure/startup_dialogue.h"
 #include "measure/station.h"
 
@@ -22,6 +27,10 @@ struct FrmMainDeps {
   measure::JournalFiles& files;
   core::LocaleSeparators separators;
   measure::StartupAnswers answers;  // questions answered on the command line
+  std::filesystem::path namesFile = {};
+  // Told of every name the user gives in the overview (the web page's board).
+  std::function<void(const onewire::RomCode&, const std::string&)> renamed =
+      {};  // the user's names of sensors; empty: the default place
   measure::FastMode fast{};         // --fast, --rescan-every
 };
 
@@ -39,6 +48,10 @@ class TFrmMain final : public QWidget {
   const MainForm& form() const { return f_; }
   const core::StartupSettings& settings() { return station_->settings(); }
   bool TimerCheckTmrActive() const { return TimerCheckTmr_.isActive(); }
+  board::SensorBoard& board() { return board_; }
+  // The overview of every device (F2), opened on first use; null before.
+  OverviewWindow* overview() { return overview_.get(); }
+  OverviewWindow& ShowOverview();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -46,6 +59,7 @@ class TFrmMain final : public QWidget {
 
  private:
   struct Adapters;
+  struct PollDone;
 
   void FormCreate();
   // True when the key was one of the window's commands.
@@ -63,6 +77,10 @@ class TFrmMain final : public QWidget {
   QtTickPoster poster_;
   QTimer TimerCheckTmr_;
   std::unique_ptr<measure::Station> station_;
+  board::SensorBoard board_;
+  board::NamesFile names_;
+  std::unique_ptr<PollDone> pollDone_;
+  std::unique_ptr<OverviewWindow> overview_;  // goes before the board it shows
 };
 
 }  // namespace orvel::app

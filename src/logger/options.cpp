@@ -101,6 +101,9 @@ struct Parser {
       }
       return true;
     }
+    if (name == "--metrics") return Text(name, inline_value, options.web.metrics);
+    if (name == "--http") return Text(name, inline_value, options.web.http);
+    if (name == "--names") return Text(name, inline_value, options.web.names);
     if (name == "--virtual-time") return Flag(name, inline_value, options.virtual_time);
     if (name == "--scan") return Flag(name, inline_value, options.scan);
     if (name == "--help" || name == "-h") return Flag(name, inline_value, options.help);
@@ -121,12 +124,14 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args) {
   if (o.bus && o.adapter) return {std::nullopt, "--bus and --adapter cannot be used together"};
   if (o.virtual_time && !o.bus) return {std::nullopt, "--virtual-time needs --bus"};
   if (o.rescan_every && !o.fast) return {std::nullopt, "--rescan-every needs --fast"};
+  if (std::string web = web::CheckWebOptions(o.web); !web.empty()) return {std::nullopt, web};
   return {p.options, {}};
 }
 
 std::string Usage() {
   return "Usage: orvel-logger [--bus FILE | --adapter SPEC] [--journal DIR] [--interval SECONDS]\n"
          "                    [--cycles N] [--virtual-time] [--scan] [--fast [--rescan-every N]]\n"
+         "                    [--metrics [ADDR:]PORT] [--http [ADDR:]PORT] [--names FILE]\n"
          "Reads the 1-Wire sensors and prints what the window would show, one line per poll.\n"
          "\n"
          "  --bus FILE          the simulated bus described by FILE (JSON)\n"
@@ -141,7 +146,8 @@ std::string Usage() {
          "  --scan              scan the bus once, print the device table and exit\n"
          "  --fast              fast mode: all thermometers convert at once, the bus is\n"
          "                      searched every N polls and after a failed access\n"
-         "  --rescan-every N    with --fast: polls between searches (default 10)\n"
+         "  --rescan-every N    with --fast: polls between searches (default 10)\n" +
+         std::string(web::WebOptionsUsage()) +
          "  --help              this text\n"
          "  --version           the program's version\n"
          "\n"

@@ -5,18 +5,21 @@
 #include <string>
 #include <vector>
 
+#include "web/station_web.h"
+
 namespace orvel::logger {
 
 // The logger's command line:
 //   orvel-logger [--bus FILE | --adapter SPEC] [--journal DIR] [--interval SECONDS]
-//                [--cycles N] [--virtual-time] [--scan] [--fast [--rescan-every N]]
-//                [--help] [--version]
+//                [--cycles N] [--virtual-time] [--scan] [--help] [--version]
+//                [--metrics [ADDR:]PORT] [--http [ADDR:]PORT] [--names FILE]
 struct Options {
   std::optional<std::string> bus;      // the simulated bus of this file
   std::optional<std::string> adapter;  // a real adapter, such as ds2480b:/dev/ttyUSB0
   std::optional<std::string> journal;  // journal on, into this folder
   std::optional<int> interval;         // the interval entry in seconds; unset: default
   std::optional<std::int64_t> cycles;  // stop after this many polls
+  web::WebOptions web;                 // --metrics, --http, --names
   bool virtual_time = false;
   bool scan = false;
   bool fast = false;

@@ -14,6 +14,7 @@
 #include "measure/station.h"
 #include "measure/time_stamp.h"
 #include "measure/timer_service.h"
+#include "web/station_web.h"
 
 namespace orvel::logger {
 namespace {
@@ -99,11 +100,15 @@ int RunPolls(drivers::Driver& driver, core::Clock& clock, core::VirtualClock* vi
 
   ConsoleWindow window;
   measure::OsJournalFiles files;
+  // Before the station: its feed holds the page's listeners until the end.
+  web::StationWeb web(options.web, web::HostName());
   const core::LocaleSeparators separators = core::ProcessLocaleSeparators();
   measure::Station station(
       driver.tmex(), window.Controls(),
       measure::StationPlatform{clock, loop, dialogs, separators, *timers, loop, files}, settings,
       measure::FastMode{options.fast, options.rescan_every.value_or(measure::kDefaultRescanEvery)});
+
+  if (!web.Start(station.feed(), err)) return 1;
 
   PollOutput output(out, err);
   std::int64_t polls = 0;

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -67,7 +68,7 @@ class WindowRig {
   app::TFrmMain& Open(core::Dialogs& with_dialogs, measure::JournalFiles& with_files) {
     window = std::make_unique<app::TFrmMain>(
         app::FrmMainDeps{tmex, clock, with_dialogs, timers, with_files,
-                         core::LocaleSeparators{',', '.', ':'}, answers_});
+                         core::LocaleSeparators{',', '.', ':'}, answers_, names_file, renamed});
     return *window;
   }
 
@@ -108,6 +109,9 @@ class WindowRig {
   measure::ManualTimerService timers{clock};
   measure::testing::FakeJournalFiles files;
   std::unique_ptr<app::TFrmMain> window;
+  // Never the user's own names: a file no test has written unless it says so.
+  std::filesystem::path names_file = std::filesystem::temp_directory_path() / "orvel-no-names.conf";
+  std::function<void(const onewire::RomCode&, const std::string&)> renamed;
 
  private:
   measure::StartupAnswers answers_;
