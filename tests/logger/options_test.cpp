@@ -30,6 +30,12 @@ TEST(LoggerOptions, EveryOptionInBothForms) {
   EXPECT_EQ(plain.options->interval, std::nullopt);
   EXPECT_FALSE(plain.options->scan);
   EXPECT_TRUE(ParseOptions({"--adapter", "ds2490:2"}).options);
+
+  const auto web = ParseOptions({"--http", "0.0.0.0:8080", "--metrics=9100", "--names", "n.conf"});
+  ASSERT_TRUE(web.options) << web.error;
+  EXPECT_EQ(web.options->web.http, "0.0.0.0:8080");
+  EXPECT_EQ(web.options->web.metrics, "9100");
+  EXPECT_EQ(web.options->web.names, "n.conf");
 }
 
 TEST(LoggerOptions, FastModeAndItsSearchInterval) {
@@ -80,6 +86,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadArgs{{"--journal", "", "--scan"}, "--journal needs a value"},
         BadArgs{{"--bus", "a", "--bus", "b"}, "--bus is given twice"},
         BadArgs{{"--scan=yes"}, "--scan takes no value"},
+        BadArgs{{"--metrics", "host:port"}, "--metrics expects [ADDR:]PORT, not \"host:port\""},
+        BadArgs{{"--http", "70000"}, "--http expects [ADDR:]PORT, not \"70000\""},
+        BadArgs{{"--http", "1", "--http", "2"}, "--http is given twice"},
         BadArgs{{"--interval", "abc"},
                 "--interval expects a whole number of seconds above 0, not \"abc\""},
         BadArgs{{"--interval", "0"},
