@@ -166,5 +166,101 @@ TEST_F(PublisherBroker, ReadingsStatesDiscoveryAndAvailability) {
   }));
 }
 
+// The broker goes away while polls go on: what is read meanwhile waits
+// in the queue and arrives in order once the broker is back.
+TEST_F(PublisherBroker, ReadingsWaitForABrokerThatIsBack) {
+  TestBroker broker;
+  ASSERT_TRUE(broker.Start()) << broker.log();
+  // A subscriber whose session the broker keeps while it is away, so that
+  // it misses nothing the publisher sends when it reconnects.
+  std::make_unique<TestSubscriber>(broker.port(), std::vector<std::string>{"orvel/#"}, std::nullopt,
+                                   "orvel-test-keeper")
+      ->Ready();
+  MqttPublisher publisher(Settings(broker));
+  publisher.OnReading(Temperature(0.0, 0));
+  ASSERT_TRUE(testing::Eventually([&] { return publisher.mqttCounters().sent == 1; }));
+
+  broker.Stop();
+  ASSERT_TRUE(testing::Eventually([&] { return !publisher.connected(); }));
+  constexpr int kWhileAway = 40;
+  for (int i = 1; i <= kWhileAway; ++i) publisher.OnReading(Temperature(i * 0.0625, i));
+  EXPECT_EQ(publisher.waiting(), static_cast<std::size_t>(kWhileAway));
+  EXPECT_EQ(publisher.mqttCounters().sent, 1u);
+
+  ASSERT_TRUE(broker.Start()) << broker.log();
+  ASSERT_TRUE(testing::Eventually([&] { return publisher.waiting() == 0; })) << Notices();
+  TestSubscriber keeper(broker.port(), {"orvel/#"}, std::nullopt, "orvel-test-keeper");
+  ASSERT_TRUE(keeper.WaitFor([](const auto& got) { return FirstCopies(got).size() >= kWhileAway; }))
+      << keeper.messages().size();
+  std::vector<double> expected{0.0};  // the keeper was away for that one too
+  for (int i = 1; i <= kWhileAway; ++i) expected.push_back(i * 0.0625);
+  EXPECT_EQ(FirstCopies(keeper.messages()), expected);
+  const MqttCounters c = publisher.mqttCounters();
+  EXPECT_EQ(c.queued, kWhileAway + 1u);
+  EXPECT_EQ(c.sent, kWhileAway + 1u);
+  EXPECT_EQ(c.dropped, 0u);
+  EXPECT_NE(Notices().find("was lost"), std::string::npos) << Notices();
+}
+
+// A queue that fills while the broker is away keeps the newest readings.
+TEST_F(PublisherBroker, AFullQueueDropsTheOldestAndCountsThem) {
+  TestBroker broker;
+  ASSERT_TRUE(broker.Start()) << broker.log();
+  std::make_unique<TestSubscriber>(broker.port(), std::vector<std::string>{"orvel/#"}, std::nullopt,
+                                   "orvel-test-keeper")
+      ->Ready();
+  broker.Stop();
+
+  PublisherSettings settings = Settings(broker);
+  settings.queueSize = 5;
+  MqttPublisher publisher(settings);
+  for (int i = 0; i < 12; ++i) publisher.OnReading(Temperature(i, i));
+  MqttCounters c = publisher.mqttCounters();
+  EXPECT_EQ(c.queued, 12u);
+  EXPECT_EQ(c.dropped, 7u);
+  EXPECT_EQ(publisher.waiting(), 5u);
+
+  ASSERT_TRUE(broker.Start()) << broker.log();
+  ASSERT_TRUE(testing::Eventually([&] { return publisher.mqttCounters().sent == 5; })) << Notices();
+  TestSubscriber keeper(broker.port(), {"orvel/#"}, std::nullopt, "orvel-test-keeper");
+  ASSERT_TRUE(keeper.WaitFor([](const auto& got) { return FirstCopies(got).size() >= 5; }));
+  EXPECT_EQ(FirstCopies(keeper.messages()), (std::vector<double>{7, 8, 9, 10, 11}));
+  c = publisher.mqttCounters();
+  EXPECT_EQ(c.dropped, 7u);
+  EXPECT_EQ(c.sent, 5u);
+  EXPECT_NE(Notices().find("cannot connect"), std::string::npos) << Notices();
+}
+
+TEST_F(PublisherBroker, TlsWithAThrowAwayCa) {
+  testing::TempDir certs;
+  std::string log;
+  const auto made = testing::MakeCertificates(certs.path(), log);
+  if (!made) GTEST_SKIP() << "openssl could not make the test certificates: " << log;
+  TestBroker broker(*made);
+  ASSERT_TRUE(broker.Start()) << broker.log();
+  TestSubscriber live(broker.port(), {"orvel/#"}, made->caFile);
+  ASSERT_TRUE(live.Ready()) << broker.log();
+
+  PublisherSettings settings = Settings(broker);
+  ASSERT_TRUE(settings.url.tls);
+  settings.caFile = made->caFile;
+  MqttPublisher publisher(settings);
+  publisher.OnReading(Temperature(21.0625, 5));
+  ASSERT_TRUE(live.WaitFor([](const auto& got) { return FirstCopies(got).size() == 1; }))
+      << Notices() << broker.log();
+  EXPECT_EQ(FirstCopies(live.messages()), std::vector<double>{21.0625});
+
+  // The system's store does not know the throw-away CA: no link, and the
+  // reading stays queued.
+  MqttPublisher untrusting(Settings(broker));
+  untrusting.OnReading(Temperature(1.0, 6));
+  ASSERT_TRUE(testing::Eventually([&] {
+    return Notices().find("cannot connect") != std::string::npos;
+  })) << Notices();
+  EXPECT_FALSE(untrusting.connected());
+  EXPECT_EQ(untrusting.mqttCounters().sent, 0u);
+  EXPECT_EQ(untrusting.waiting(), 1u);
+}
+
 }  // namespace
 }  // namespace orvel::publish
