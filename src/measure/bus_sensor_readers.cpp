@@ -30,6 +30,25 @@ bool BusSensorReaders::ReadThermometer(std::int16_t slot) {
   return About(slot, "thermometer", [&] { return thermometer.ReadThermometer(slot) == 1.0; });
 }
 
+std::pair<ReadState, std::string> BusSensorReaders::ThermometerFailure() const {
+  using sensors::ThermometerFault;
+  switch (thermometer.lastFault) {
+    case ThermometerFault::kNotSelected:
+      return {ReadState::ReadError, "no answer to Match ROM"};
+    case ThermometerFault::kNoAnswer:
+      return {ReadState::ReadError, "no answer after the conversion"};
+    case ThermometerFault::kCrc:
+      return {ReadState::ReadError, "scratchpad CRC error"};
+    case ThermometerFault::kPowerOn:
+      return {ReadState::PowerOnValue, "power-on value"};
+    case ThermometerFault::kContent:
+      return {ReadState::ReadError, "implausible scratchpad"};
+    case ThermometerFault::kNone:
+      break;
+  }
+  return SensorReaders::ThermometerFailure();
+}
+
 bool BusSensorReaders::getValueHLT(std::int16_t slot) {
   return About(slot, "humidity module", [&] { return humidity.getValueHLT(slot); });
 }

@@ -23,6 +23,7 @@ class BusSensorReaders final : public SensorReaders {
                    core::MessagePump& pump, core::Dialogs& dialogs);
 
   bool ReadThermometer(std::int16_t slot) override;
+  std::pair<ReadState, std::string> ThermometerFailure() const override;
   bool getValueHLT(std::int16_t slot) override;
   void getSerial_HDC_THP(std::uint8_t* buf, std::int16_t slot) override;
   void getSerial_SHT_TH(std::uint8_t* buf, std::int16_t slot) override;

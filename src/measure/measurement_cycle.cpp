@@ -29,6 +29,16 @@ bool AnyNonZero(const std::uint8_t (&buf)[6]) {
   return std::any_of(std::begin(buf), std::end(buf), [](std::uint8_t b) { return b != 0; });
 }
 
+// The label's text for a humidity fault code; empty for a value.
+std::string HumidityFaultText(double hu) {
+  if (hu > 900.0) {
+    const double code = core::RoundHalfEven(hu);
+    return code == 998.0 ? "Питание?" : code == 999.0 ? "Конденсат?" : "---";
+  }
+  if (hu == 0.0) return "Неиспр.?";
+  return {};
+}
+
 }  // namespace
 
 std::string ItemRomText(const std::string& item) {
@@ -45,7 +55,7 @@ MeasurementCycle::MeasurementCycle(onewire::DeviceTable& Asens, CycleState state
                                    CycleControls controls, SensorReaders& readers,
                                    CatalogCalls& catalog, Journal& journal, core::Clock& clock,
                                    const core::StartupSettings& settings,
-                                   const core::LocaleSeparators& separators)
+                                   const core::LocaleSeparators& separators, ReadingFeed* feed)
     : Asens_(Asens),
       state_(state),
       c_(controls),
@@ -54,7 +64,20 @@ MeasurementCycle::MeasurementCycle(onewire::DeviceTable& Asens, CycleState state
       journal_(journal),
       clock_(clock),
       settings_(settings),
-      separators_(separators) {}
+      separators_(separators),
+      feed_(feed) {}
+
+void MeasurementCycle::Tell(int slot, Quantity quantity, double value) {
+  if (feed_ == nullptr) return;
+  feed_->OnReading(
+      Reading{DeviceIdOf(Asens_[static_cast<std::size_t>(slot)]), quantity, value, clock_.Now()});
+}
+
+void MeasurementCycle::Tell(int slot, ReadState state, std::string reason) {
+  if (feed_ == nullptr) return;
+  feed_->OnState(StateReport{DeviceIdOf(Asens_[static_cast<std::size_t>(slot)]), state,
+                             std::move(reason), clock_.Now()});
+}
 
 bool MeasurementCycle::Continuing() const { return state_.flagExit != 1 && state_.flagExit != 2; }
 
@@ -158,14 +181,8 @@ void MeasurementCycle::ShowThermometer(const onewire::CurrentSens& sens) {
 }
 
 void MeasurementCycle::ShowHumidity(const onewire::CurrentSens& sens) {
-  if (sens.Hu > 900.0) {
-    const double code = core::RoundHalfEven(sens.Hu);
-    c_.lblHvalue.SetText(code == 998.0 ? "Питание?" : code == 999.0 ? "Конденсат?" : "---");
-  } else if (sens.Hu == 0.0) {
-    c_.lblHvalue.SetText("Неиспр.?");
-  } else {
-    c_.lblHvalue.SetText(GeneralForm(sens.Hu, separators_.decimal) + " %");
-  }
+  const std::string fault = HumidityFaultText(sens.Hu);
+  c_.lblHvalue.SetText(fault.empty() ? GeneralForm(sens.Hu, separators_.decimal) + " %" : fault);
 }
 
 bool MeasurementCycle::ThermometerTab() {
@@ -183,15 +200,17 @@ bool MeasurementCycle::ThermometerTab() {
       // Only a reading accepted now goes into the journal: a failed one
       // would repeat the last value under a new stamp.
       if (fresh) journal_.WriteJournal(index, "t_", true, sens.CorrectTemp);
+      TellThermometer(slot, fresh);
     }
     return true;
   }
   if (!Continuing()) return false;
   const int slot = FindSlotByText(ItemRomText(list.Text()));
   if (slot < 0) return true;
-  readers_.ReadThermometer(static_cast<std::int16_t>(slot));
+  const bool fresh = readers_.ReadThermometer(static_cast<std::int16_t>(slot));
   const onewire::CurrentSens& sens = Asens_[static_cast<std::size_t>(slot)];
   if (sens.FlagReadyValue > 0) ShowThermometer(sens);
+  TellThermometer(slot, fresh);
   return true;
 }
 
@@ -208,6 +227,7 @@ bool MeasurementCycle::HumidityTab() {
       const onewire::CurrentSens& sens = Asens_[static_cast<std::size_t>(slot)];
       if (list.Item(pos) == list.Text()) ShowHumidity(sens);
       if (fresh) journal_.WriteJournal(index, "h_", true, sens.Hu);
+      TellHumidity(slot, fresh);
     }
     return true;
   }
@@ -216,42 +236,73 @@ bool MeasurementCycle::HumidityTab() {
   if (!Continuing()) return false;
   const int slot = FindSelectedHumiditySlot();
   if (slot < 0) return true;
-  readers_.getValueHLT(static_cast<std::int16_t>(slot));
+  const bool fresh = readers_.getValueHLT(static_cast<std::int16_t>(slot));
   ShowHumidity(Asens_[static_cast<std::size_t>(slot)]);
+  TellHumidity(slot, fresh);
   return true;
 }
 
-void MeasurementCycle::BridgeTemperature(int slot, bool selected, bool fresh) {
+void MeasurementCycle::TellThermometer(int slot, bool fresh) {
+  if (fresh) {
+    Tell(slot, Quantity::Temperature, Asens_[static_cast<std::size_t>(slot)].CorrectTemp);
+    Tell(slot, ReadState::Fresh);
+  } else {
+    auto [state, reason] = readers_.ThermometerFailure();
+    Tell(slot, state, std::move(reason));
+  }
+}
+
+void MeasurementCycle::TellHumidity(int slot, bool fresh) {
+  const double hu = Asens_[static_cast<std::size_t>(slot)].Hu;
+  if (!fresh) {
+    Tell(slot, ReadState::ReadError, "no valid reading");
+    return;
+  }
+  const std::string fault = HumidityFaultText(hu);
+  if (!fault.empty()) {
+    Tell(slot, ReadState::FaultCode, fault);
+    return;
+  }
+  Tell(slot, Quantity::Humidity, hu);
+  Tell(slot, ReadState::Fresh);
+}
+
+bool MeasurementCycle::BridgeTemperature(int slot, bool selected, bool fresh) {
   const onewire::CurrentSens& sens = Asens_[static_cast<std::size_t>(slot)];
   // Without a fresh reading the field holds another chip's value (the
   // pressure sensor's temperature) or an earlier cycle's.
   if (fresh && TemperatureInRange(sens.Temperature)) {
+    Tell(slot, Quantity::Temperature, sens.Temperature);
     if (settings_.LogEnabled) {
       journal_.WriteJournal(static_cast<std::int16_t>(slot), "t_", false, sens.Temperature);
     }
     if (selected) c_.lblValT28e17.SetText(FixedForm(sens.Temperature, separators_.decimal) + " °C");
-  } else if (selected) {
-    c_.lblValT28e17.SetText(kBadValue);
+    return true;
   }
+  if (selected) c_.lblValT28e17.SetText(kBadValue);
+  return false;
 }
 
-void MeasurementCycle::BridgeHumidity(int slot, bool selected, bool fresh) {
+bool MeasurementCycle::BridgeHumidity(int slot, bool selected, bool fresh) {
   const onewire::CurrentSens& sens = Asens_[static_cast<std::size_t>(slot)];
   // Hu may hold the pressure in kPa or an earlier cycle's humidity.
   if (fresh && HumidityInRange(sens.Hu)) {
+    Tell(slot, Quantity::Humidity, sens.Hu);
     if (settings_.LogEnabled) {
       journal_.WriteJournal(static_cast<std::int16_t>(slot), "h_", false, sens.Hu);
     }
     if (selected) c_.lblValH28e17.SetText(FixedForm(sens.Hu, separators_.decimal) + " %");
-  } else if (selected) {
-    c_.lblValH28e17.SetText(kBadValue);
+    return true;
   }
+  if (selected) c_.lblValH28e17.SetText(kBadValue);
+  return false;
 }
 
 void MeasurementCycle::ReadBridge(int slot, bool selected, core::DateTime cycleStart) {
   const auto index = static_cast<std::int16_t>(slot);
   onewire::CurrentSens& sens = Asens_[static_cast<std::size_t>(slot)];
   bool anySensor = false;
+  bool anyFresh = false;
 
   using GetSerial = void (SensorReaders::*)(std::uint8_t*, std::int16_t);
   using GetValue = ChipValues (SensorReaders::*)(std::int16_t);
@@ -272,8 +323,8 @@ void MeasurementCycle::ReadBridge(int slot, bool selected, core::DateTime cycleS
     anySensor = true;
     if (selected) c_.edtSNHDC.SetText(SerialText(buf));
     const ChipValues read = (readers_.*chip.value)(index);
-    BridgeTemperature(slot, selected, read.temperature);
-    if (chip.humidity) BridgeHumidity(slot, selected, read.humidity);
+    anyFresh |= BridgeTemperature(slot, selected, read.temperature);
+    if (chip.humidity) anyFresh |= BridgeHumidity(slot, selected, read.humidity);
   }
 
   if (!anySensor && selected) {
@@ -293,6 +344,13 @@ void MeasurementCycle::ReadBridge(int slot, bool selected, core::DateTime cycleS
   if (id[0] == kBmp280Id) {
     const ChipValues read = readers_.getValue_HDC_TP(index);
     const double pressure = sens.Hu;
+    if (pressure != 0.0 && read.humidity) {
+      Tell(slot, Quantity::Pressure, pressure);
+      anyFresh = true;
+      if (read.temperature && TemperatureInRange(sens.Temperature)) {
+        Tell(slot, Quantity::PressureSensorTemperature, sens.Temperature);
+      }
+    }
     if (pressure != 0.0) {
       if (settings_.LogEnabled && read.humidity) {
         journal_.WriteJournal(index, "p_", false, pressure);
@@ -307,6 +365,14 @@ void MeasurementCycle::ReadBridge(int slot, bool selected, core::DateTime cycleS
                                        : kPressureTempOff);
       }
     }
+  }
+
+  if (anyFresh) {
+    Tell(slot, ReadState::Fresh);
+  } else if (anySensor) {
+    Tell(slot, ReadState::ReadError, "no valid reading");
+  } else {
+    Tell(slot, ReadState::NoSensor, "no chip answers behind the bridge");
   }
 
   if (sens.lastWrLogDateTime < cycleStart) {

@@ -9,6 +9,7 @@
 #include "core/platform.h"
 #include "core/settings.h"
 #include "measure/journal.h"
+#include "measure/reading_feed.h"
 #include "measure/sensor_readers.h"
 #include "onewire/current_sens.h"
 
@@ -48,7 +49,7 @@ class MeasurementCycle {
   MeasurementCycle(onewire::DeviceTable& Asens, CycleState state, CycleControls controls,
                    SensorReaders& readers, CatalogCalls& catalog, Journal& journal,
                    core::Clock& clock, const core::StartupSettings& settings,
-                   const core::LocaleSeparators& separators);
+                   const core::LocaleSeparators& separators, ReadingFeed* feed = nullptr);
 
   void RefreshMeasurements(bool rebuild);
   // Every value label back to "--,--": nothing shown is current.
@@ -81,9 +82,15 @@ class MeasurementCycle {
   void ReadBridge(int slot, bool selected, core::DateTime cycleStart);
   void ShowThermometer(const onewire::CurrentSens& sens);
   void ShowHumidity(const onewire::CurrentSens& sens);
-  void BridgeTemperature(int slot, bool selected, bool fresh);
-  void BridgeHumidity(int slot, bool selected, bool fresh);
+  // True when a fresh value was taken.
+  bool BridgeTemperature(int slot, bool selected, bool fresh);
+  bool BridgeHumidity(int slot, bool selected, bool fresh);
+  void TellThermometer(int slot, bool fresh);
+  void TellHumidity(int slot, bool fresh);
   int FindSlotByText(const std::string& romText) const;
+  // What the feed's listeners are told; nothing without a feed.
+  void Tell(int slot, Quantity quantity, double value);
+  void Tell(int slot, ReadState state, std::string reason = {});
 
   onewire::DeviceTable& Asens_;
   CycleState state_;
@@ -94,6 +101,7 @@ class MeasurementCycle {
   core::Clock& clock_;
   const core::StartupSettings& settings_;
   const core::LocaleSeparators& separators_;
+  ReadingFeed* feed_;
   // The ROM text selected in cmb1820, cmbhlt and cmbds28e17, which a rebuild
   // selects again while that device is listed: the large value must not
   // switch to another sensor because some device came or went.

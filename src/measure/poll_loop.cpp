@@ -72,6 +72,7 @@ void PollLoop::tmrgTimer() {
       dialogs_.ShowNotice(ExceptionText(std::current_exception()));
     }
     ++polls_;
+    if (steps_.PollDone) steps_.PollDone();
     if (OnPollEnd) OnPollEnd();
   }
   tmrg_.SetEnabled(true);

@@ -24,6 +24,8 @@ struct PollSteps {
   // the values shown are withdrawn.
   std::function<bool()> flgBusSilent;
   std::function<void()> ClearValues;
+  // After every poll, before OnPollEnd; may be empty.
+  std::function<void()> PollDone;
 };
 
 struct PollControls {

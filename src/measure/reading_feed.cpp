@@ -51,4 +51,8 @@ const char* ReadStateName(ReadState s) {
   return "not_read";
 }
 
+DeviceId DeviceIdOf(const onewire::CurrentSens& sens) {
+  return DeviceId{sens.Rom(), sens.ROMS, sens.Family};
+}
+
 }  // namespace orvel::measure

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/date_time.h"
+#include "onewire/current_sens.h"
 #include "onewire/rom_code.h"
 
 namespace orvel::measure {
@@ -39,6 +40,8 @@ struct DeviceId {
   std::string romText;     // the program's own form, CRC first
   std::int32_t family = 0;
 };
+
+DeviceId DeviceIdOf(const onewire::CurrentSens& sens);
 
 // A fresh value, exactly as the journal takes it (fault codes and the
 // no-sensor stand-ins never come as readings).

@@ -2,6 +2,9 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+
+#include "measure/reading_feed.h"
 
 namespace orvel::measure {
 
@@ -20,6 +23,10 @@ class SensorReaders {
 
   // True when a reading was accepted in this call (CorrectTemp is new).
   virtual bool ReadThermometer(std::int16_t slot) = 0;
+  // Why the last ReadThermometer gave nothing, with a short reason.
+  virtual std::pair<ReadState, std::string> ThermometerFailure() const {
+    return {ReadState::ReadError, "no valid reading"};
+  }
   // True when the humidity computation ran and wrote Hu (a value or a
   // fault code).
   virtual bool getValueHLT(std::int16_t slot) = 0;

@@ -6,6 +6,7 @@
 #include "measure/journal.h"
 #include "measure/measurement_cycle.h"
 #include "measure/poll_loop.h"
+#include "measure/scan_report.h"
 #include "onewire/bus_scanner.h"
 #include "onewire/device_catalog.h"
 
@@ -24,16 +25,19 @@ struct Station::Units {
         catalogCalls(catalog),
         journal(catalog.Asens, settings, p.clock, p.dialogs, separators, p.files),
         cycle(catalog.Asens, CycleState{scanner.FoundDev, flagExit, session.ROM}, c.cycle, readers,
-              catalogCalls, journal, p.clock, settings, separators),
+              catalogCalls, journal, p.clock, settings, separators, &feed),
+        scanReport(feed),
         tmrg(p.timers, p.poster),
-        poll(
-            tmrg,
-            PollSteps{[this] { return scanner.ScanBus(); }, [this] { return scanner.flgRedravAll; },
-                      [this](bool rebuild) { cycle.RefreshMeasurements(rebuild); },
-                      [this] { session.tmex.TMClose(session.SHandle); },
-                      [this] { return scanner.flgBusSilent; }, [this] { cycle.ClearValues(); }},
-            c.poll, p.clock, p.dialogs, settings, lastTimeConvert, flagExit),
-        dialogs(p.dialogs) {
+        poll(tmrg,
+             PollSteps{[this, &stat1 = c.scan.stat1] { return ScanAndReport(stat1); },
+                       [this] { return scanner.flgRedravAll; },
+                       [this](bool rebuild) { cycle.RefreshMeasurements(rebuild); },
+                       [this] { session.tmex.TMClose(session.SHandle); },
+                       [this] { return scanner.flgBusSilent; }, [this] { cycle.ClearValues(); },
+                       [this] { feed.OnPollDone(clock.Now()); }},
+             c.poll, p.clock, p.dialogs, settings, lastTimeConvert, flagExit),
+        dialogs(p.dialogs),
+        clock(p.clock) {
     scanner.SetRefreshMeasurements([this](bool rebuild) { cycle.RefreshMeasurements(rebuild); });
     tmrg.SetPeriod(1000);
     tmrg.SetDueTime(1000);
@@ -53,9 +57,20 @@ struct Station::Units {
   CatalogCallsOf catalogCalls;
   Journal journal;
   MeasurementCycle cycle;
+  ScanReport scanReport;
   TksTimer tmrg;
   PollLoop poll;
   core::Dialogs& dialogs;
+  core::Clock& clock;
+
+  std::int16_t ScanAndReport(const core::TextControl& stat1) {
+    const std::int16_t result = scanner.ScanBus();
+    if (!feed.empty()) {
+      scanReport.AfterScan(result, scanner.flgBusSilent, catalog.Asens, scanner.FoundDev,
+                           stat1.Text(), clock.Now());
+    }
+    return result;
+  }
 };
 
 Station::Station(onewire::Tmex& tmex, StationControls controls, StationPlatform platform,

@@ -73,26 +73,46 @@ bool ThermometerReader::CrcIntact() {
          0;
 }
 
+ThermometerFault ThermometerReader::CheckPass(std::uint8_t family) {
+  if (!CrcIntact()) return ThermometerFault::kCrc;
+  switch (CheckContent(family, iarray)) {
+    case ScratchpadContent::kUsable:
+      return ThermometerFault::kNone;
+    case ScratchpadContent::kPowerOn:
+      return ThermometerFault::kPowerOn;
+    default:
+      return ThermometerFault::kContent;
+  }
+}
+
+double ThermometerReader::Refuse(ThermometerFault fault) {
+  lastFault = fault;
+  return kFailed;
+}
+
 double ThermometerReader::ReadThermometer(std::int16_t slot) {
-  if (slot < 0 || slot >= onewire::kSlotCount) return kFailed;
+  lastFault = ThermometerFault::kNone;
+  if (slot < 0 || slot >= onewire::kSlotCount) return Refuse(ThermometerFault::kNotSelected);
   auto& sens = Asens_[static_cast<std::size_t>(slot)];
   const auto family = static_cast<std::uint8_t>(sens.Family);
-  if (!SelectSlotDevice(bus_, sens)) return kFailed;
+  if (!SelectSlotDevice(bus_, sens)) return Refuse(ThermometerFault::kNotSelected);
 
-  if (!ConversionPass()) return kFailed;
-  if (!CrcIntact() || CheckContent(family, iarray) != ScratchpadContent::kUsable) return kFailed;
+  if (!ConversionPass()) return Refuse(ThermometerFault::kNoAnswer);
+  if (const ThermometerFault fault = CheckPass(family); fault != ThermometerFault::kNone) {
+    return Refuse(fault);
+  }
   if (NeedsConfirmation(iarray)) {
     // When the device is gone for the second pass, the first scratchpad
     // (still in iarray) stands.
     if (ConversionPass()) {
-      if (!CrcIntact() || CheckContent(family, iarray) != ScratchpadContent::kUsable ||
-          !NeedsConfirmation(iarray)) {
-        return kFailed;
+      if (const ThermometerFault fault = CheckPass(family); fault != ThermometerFault::kNone) {
+        return Refuse(fault);
       }
+      if (!NeedsConfirmation(iarray)) return Refuse(ThermometerFault::kContent);
     }
   }
   const auto value = DecodeTemperature(family, iarray);
-  if (!value) return kFailed;
+  if (!value) return Refuse(ThermometerFault::kContent);
 
   sens.Temperature = *value;
   sens.CorrectTemp = *value;

@@ -88,7 +88,7 @@ class PollLoopTest : public ::testing::Test {
                             if (duringRefresh) duringRefresh();
                           },
                           [this] { events.push_back("close"); }, [this] { return silent; },
-                          [this] { events.push_back("clear"); }},
+                          [this] { events.push_back("clear"); }, {}},
                 PollControls{shpindik, shpTimer, lblBackTimer},
                 clock,
                 dialogs,

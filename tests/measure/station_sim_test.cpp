@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <deque>
 #include <iostream>
@@ -421,6 +422,129 @@ TEST_F(NoisyStationTest, NoCorruptedValueReachesTheJournal) {
   std::cout << polls << " polls: " << accepted << " of " << readings << " readings journalled, "
             << codes << " fault-code or no-sensor lines, " << readings - accepted - codes
             << " refused\n";
+}
+
+// Records what the station's feed tells, in order.
+class RecordingFeed final : public ReadingFeed {
+ public:
+  void OnScan(const std::vector<DeviceId>& present, core::DateTime) override {
+    events.push_back("scan " + std::to_string(present.size()));
+  }
+  void OnReading(const Reading& r) override {
+    readings.push_back(r);
+    events.push_back("reading " + r.device.romText + " " + QuantityName(r.quantity));
+  }
+  void OnState(const StateReport& s) override {
+    states.push_back(s);
+    events.push_back("state " + s.device.romText + " " + ReadStateName(s.state));
+  }
+  void OnPollDone(core::DateTime) override { events.push_back("poll"); }
+  void OnAdapterError(const std::string& text, core::DateTime) override {
+    events.push_back("adapter " + text);
+  }
+  // The last state told for a device, NotReadYet when none.
+  ReadState LastState(const std::string& rom) const {
+    for (auto it = states.rbegin(); it != states.rend(); ++it) {
+      if (it->device.romText == rom) return it->state;
+    }
+    return ReadState::NotReadYet;
+  }
+  std::vector<Reading> readings;
+  std::vector<StateReport> states;
+  std::vector<std::string> events;
+};
+
+constexpr const char* kFeedBus = R"({
+  "devices": [
+    { "family": "28", "serial": "0000012A3B4C", "temperature": 23.5 },
+    { "family": "28", "serial": "0000012A3B50", "temperature": 20.0, "faults": { "power_on": true } },
+    { "family": "28", "serial": "0000012A3B51", "temperature": 20.0,
+      "faults": { "busy_forever": true } },
+    { "family": "10", "serial": "0000012A3B52", "temperature": 18.0,
+      "faults": { "absent_after": 12 } },
+    { "family": "26", "serial": "000000A1B2C3", "temperature": 24.0, "vdd": 5.0, "rh": 45.0 },
+    { "family": "19", "serial": "0000001D2E3F",
+      "i2c": { "hdc": { "temperature": 21.3, "humidity": 45.2, "serial": "0102030405A6" },
+               "bmp280": { "temperature": 22.1, "pressure": 100653.27 } } },
+    { "family": "19", "serial": "0000001D2E40", "i2c": {} }
+  ]
+})";
+
+class FeedStationTest : public StationSimTest {
+ protected:
+  FeedStationTest() : StationSimTest(kFeedBus) { station.feed().Add(feed); }
+  RecordingFeed feed;
+};
+
+TEST_F(FeedStationTest, EveryJournalLineIsOneReadingAndEveryFailureAState) {
+  RunPolls(4);
+  ASSERT_EQ(pollEnds.size(), 4u);
+  const std::string good = RomOf(0x28, 0x12A3B4C), powerOn = RomOf(0x28, 0x12A3B50),
+                    busy = RomOf(0x28, 0x12A3B51), leaving = RomOf(0x10, 0x12A3B52),
+                    module = RomOf(0x26, 0xA1B2C3), bridge = RomOf(0x19, 0x1D2E3F),
+                    empty = RomOf(0x19, 0x1D2E40);
+
+  // The readings are the journal's lines, value for value.
+  struct Quantities {
+    std::string prefix;
+    Quantity quantity;
+  };
+  const Quantities kinds[] = {
+      {"t_", Quantity::Temperature}, {"h_", Quantity::Humidity}, {"p_", Quantity::Pressure}};
+  for (const std::string& rom : {good, leaving, module, bridge}) {
+    for (const Quantities& k : kinds) {
+      SCOPED_TRACE(k.prefix + rom);
+      std::vector<double> told;
+      for (const Reading& r : feed.readings) {
+        if (r.device.romText == rom && r.quantity == k.quantity) told.push_back(r.value);
+      }
+      const auto lines = Lines(File(k.prefix, rom));
+      ASSERT_EQ(told.size(), lines.size());
+      for (std::size_t i = 0; i < told.size(); ++i) EXPECT_NEAR(told[i], lines[i].second, 0.005);
+    }
+  }
+  for (const Reading& r : feed.readings) {
+    EXPECT_NE(r.device.romText, powerOn);
+    EXPECT_NE(r.device.romText, busy);
+    EXPECT_NE(r.device.romText, empty) << "a no-sensor stand-in told as a reading";
+    EXPECT_EQ(onewire::RomText(r.device.rom), r.device.romText);
+  }
+
+  EXPECT_EQ(feed.LastState(good), ReadState::Fresh);
+  EXPECT_EQ(feed.LastState(powerOn), ReadState::PowerOnValue);
+  // A conversion that never ends leaves the power-on value in the scratchpad.
+  EXPECT_EQ(feed.LastState(busy), ReadState::PowerOnValue);
+  EXPECT_EQ(feed.LastState(module), ReadState::Fresh);
+  EXPECT_EQ(feed.LastState(bridge), ReadState::Fresh);
+  EXPECT_EQ(feed.LastState(empty), ReadState::NoSensor);
+  EXPECT_EQ(feed.LastState(leaving), ReadState::Gone);
+
+  // Nothing of a device comes after the report that it left.
+  const auto gone = std::find(feed.events.begin(), feed.events.end(), "state " + leaving + " gone");
+  ASSERT_NE(gone, feed.events.end());
+  EXPECT_EQ(
+      std::count_if(gone + 1, feed.events.end(),
+                    [&](const std::string& e) { return e.find(leaving) != std::string::npos; }),
+      0);
+  // A scan, then newcomers, readings, and the end of the poll, four times.
+  EXPECT_EQ(std::count(feed.events.begin(), feed.events.end(), "poll"), 4);
+  EXPECT_EQ(feed.events.front(), "scan 7");
+  EXPECT_EQ(feed.events.back(), "poll");
+}
+
+TEST_F(FeedStationTest, AScanThatCannotReachTheAdapterIsAnAdapterError) {
+  tmex.SetHook([](const std::string& op, int, std::int32_t* result) {
+    if (op != "TMSetup") return false;
+    *result = 0;
+    return true;
+  });
+  RunPolls(2);
+  ASSERT_EQ(pollEnds.size(), 2u);
+  EXPECT_TRUE(feed.readings.empty());
+  EXPECT_EQ(std::count_if(feed.events.begin(), feed.events.end(),
+                          [](const std::string& e) { return e.rfind("adapter ", 0) == 0; }),
+            2);
+  EXPECT_EQ(feed.events[0], "adapter " + stat1.Text());
 }
 
 }  // namespace
