@@ -89,6 +89,21 @@ struct Parser {
       }
       return true;
     }
+    if (name == "--mqtt") return Text(name, inline_value, options.mqtt.url);
+    if (name == "--station") return Text(name, inline_value, options.mqtt.station);
+    if (name == "--mqtt-ca") return Text(name, inline_value, options.mqtt.caFile);
+    if (name == "--mqtt-credentials") return Text(name, inline_value, options.mqtt.credentials);
+    if (name == "--mqtt-queue") {
+      if (options.mqtt.queue) return Fail(name + " is given twice");
+      const auto value = Value(name, inline_value);
+      if (!value) return false;
+      options.mqtt.queue = WholeNumber<std::size_t>(*value, 1, 10000000);
+      if (!options.mqtt.queue) {
+        return Fail("--mqtt-queue expects a whole number from 1 to 10000000, not \"" + *value +
+                    "\"");
+      }
+      return true;
+    }
     if (name == "--virtual-time") return Flag(name, inline_value, options.virtual_time);
     if (name == "--scan") return Flag(name, inline_value, options.scan);
     if (name == "--help" || name == "-h") return Flag(name, inline_value, options.help);
@@ -108,12 +123,17 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args) {
   const Options& o = p.options;
   if (o.bus && o.adapter) return {std::nullopt, "--bus and --adapter cannot be used together"};
   if (o.virtual_time && !o.bus) return {std::nullopt, "--virtual-time needs --bus"};
+  if (o.mqtt.any() && !o.mqtt.url) {
+    return {std::nullopt, "--station, --mqtt-ca, --mqtt-credentials and --mqtt-queue need --mqtt"};
+  }
   return {p.options, {}};
 }
 
 std::string Usage() {
   return "Usage: orvel-logger [--bus FILE | --adapter SPEC] [--journal DIR] [--interval SECONDS]\n"
          "                    [--cycles N] [--virtual-time] [--scan]\n"
+         "                    [--mqtt URL [--station NAME] [--mqtt-ca FILE]\n"
+         "                     [--mqtt-credentials FILE] [--mqtt-queue N]]\n"
          "Reads the 1-Wire sensors and prints what the window would show, one line per poll.\n"
          "\n"
          "  --bus FILE          the simulated bus described by FILE (JSON)\n"
@@ -126,6 +146,13 @@ std::string Usage() {
          "  --cycles N          stop after N polls (default: run until interrupted)\n"
          "  --virtual-time      with --bus: waits advance a virtual clock at once\n"
          "  --scan              scan the bus once, print the device table and exit\n"
+         "  --mqtt URL          publish every reading to an MQTT broker: mqtt://host[:port]\n"
+         "                      or mqtts://host[:port] (TLS)\n"
+         "  --station NAME      the station's name in the topics (default: the host name)\n"
+         "  --mqtt-ca FILE      with mqtts: trust this CA (default: the system's CA store)\n"
+         "  --mqtt-credentials FILE  user name on the first line, password on the second\n"
+         "  --mqtt-queue N      readings kept while the broker is away (default 10000;\n"
+         "                      the oldest are dropped)\n"
          "  --help              this text\n"
          "  --version           the program's version\n"
          "\n"

@@ -5,11 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "publish/mqtt_options.h"
+
 namespace orvel::logger {
 
 // The logger's command line:
 //   orvel-logger [--bus FILE | --adapter SPEC] [--journal DIR] [--interval SECONDS]
 //                [--cycles N] [--virtual-time] [--scan] [--help] [--version]
+//                [--mqtt URL [--station NAME] [--mqtt-ca FILE] [--mqtt-credentials FILE]
+//                 [--mqtt-queue N]]
 struct Options {
   std::optional<std::string> bus;      // the simulated bus of this file
   std::optional<std::string> adapter;  // a real adapter, such as ds2480b:/dev/ttyUSB0
@@ -20,6 +24,7 @@ struct Options {
   bool scan = false;
   bool help = false;
   bool version = false;
+  publish::MqttOptions mqtt;  // nothing published without --mqtt
 };
 
 // The interval entry when --interval is not given.

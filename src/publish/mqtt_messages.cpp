@@ -8,7 +8,8 @@
 namespace orvel::publish {
 namespace {
 
-using nlohmann::json;
+// Keys in the order they are listed for people reading the payloads.
+using json = nlohmann::ordered_json;
 
 std::string Dump(const json& j) { return j.dump(-1, ' ', false, json::error_handler_t::replace); }
 
