@@ -13,6 +13,9 @@
 #include "drivers/driver_choice.h"
 #include "measure/journal_files.h"
 #include "measure/timer_service.h"
+#ifdef ORVEL_HAVE_MQTT
+#include "publish/mqtt_setup.h"
+#endif
 
 namespace {
 
@@ -39,6 +42,15 @@ int main(int argc, char** argv) {
     }
   }
 
+#ifdef ORVEL_HAVE_MQTT
+  // The publisher outlives the window and its station.
+  std::unique_ptr<publish::MqttPublisher> mqtt;
+  publish::MqttOptions mqtt_options;
+  if (const std::string error = publish::TakeMqttOptions(args, mqtt_options); !error.empty()) {
+    return Fail(error);
+  }
+#endif
+
   measure::StartupOptions options;
   try {
     options = measure::ParseStartupOptions(args);
@@ -48,6 +60,9 @@ int main(int argc, char** argv) {
   }
   if (options.help) {
     std::cout << measure::StartupOptionsUsage("orvel-viewer");
+#ifdef ORVEL_HAVE_MQTT
+    std::cout << publish::kMqttUsage;
+#endif
     return 0;
   }
   if (options.version) {
@@ -71,6 +86,17 @@ int main(int argc, char** argv) {
     return Fail(e.what());
   }
 
+#ifdef ORVEL_HAVE_MQTT
+  if (mqtt_options.any()) {
+    std::string error;
+    auto settings = publish::SettingsFromOptions(mqtt_options, error);
+    if (!settings) return Fail(error);
+    // From the publisher's thread: the synchronised standard stream.
+    settings->notice = [](const std::string& text) { std::cerr << "orvel-viewer: " + text + "\n"; };
+    mqtt = std::make_unique<publish::MqttPublisher>(std::move(*settings));
+  }
+#endif
+
   QApplication application(argc, argv);
   QApplication::setApplicationName(QString::fromUtf8(app::kAppTitle));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/orvel-viewer.png")));
@@ -82,6 +108,9 @@ int main(int argc, char** argv) {
   app::TFrmMain window(app::FrmMainDeps{driver->tmex(), clock, dialogs, timers, files,
                                         core::ProcessLocaleSeparators(), options.answers});
   dialogs.SetOwner(&window);
+#ifdef ORVEL_HAVE_MQTT
+  if (mqtt) window.station().feed().Add(*mqtt);
+#endif
   window.show();
   if (!screenshot_dir.empty()) app::SaveTabScreenshots(window, screenshot_dir);
   return QApplication::exec();

@@ -97,7 +97,7 @@ struct Parser {
       if (options.mqtt.queue) return Fail(name + " is given twice");
       const auto value = Value(name, inline_value);
       if (!value) return false;
-      options.mqtt.queue = WholeNumber<std::size_t>(*value, 1, 10000000);
+      options.mqtt.queue = WholeNumber<std::size_t>(*value, 1, publish::kMostMqttQueue);
       if (!options.mqtt.queue) {
         return Fail("--mqtt-queue expects a whole number from 1 to 10000000, not \"" + *value +
                     "\"");
@@ -145,14 +145,8 @@ std::string Usage() {
          "  --interval SECONDS  poll and journal interval (default 30; 3 without --journal)\n"
          "  --cycles N          stop after N polls (default: run until interrupted)\n"
          "  --virtual-time      with --bus: waits advance a virtual clock at once\n"
-         "  --scan              scan the bus once, print the device table and exit\n"
-         "  --mqtt URL          publish every reading to an MQTT broker: mqtt://host[:port]\n"
-         "                      or mqtts://host[:port] (TLS)\n"
-         "  --station NAME      the station's name in the topics (default: the host name)\n"
-         "  --mqtt-ca FILE      with mqtts: trust this CA (default: the system's CA store)\n"
-         "  --mqtt-credentials FILE  user name on the first line, password on the second\n"
-         "  --mqtt-queue N      readings kept while the broker is away (default 10000;\n"
-         "                      the oldest are dropped)\n"
+         "  --scan              scan the bus once, print the device table and exit\n" +
+         std::string(publish::kMqttUsage) +
          "  --help              this text\n"
          "  --version           the program's version\n"
          "\n"
