@@ -78,17 +78,16 @@ struct MqttPublisher::Impl {
            std::to_string(settings.url.port);
   }
 
+  // No wake-up: the worker looks at the queue on every pass of its network
+  // loop, and waits between tries to connect whatever the queue holds.
   void Enqueue(Message message) {
-    {
-      std::lock_guard lock(mutex);
-      if (queue.size() >= settings.queueSize) {
-        queue.pop_front();
-        ++dropped;
-      }
-      queue.push_back(Entry{std::move(message)});
-      ++queued;
+    std::lock_guard lock(mutex);
+    if (queue.size() >= settings.queueSize) {
+      queue.pop_front();
+      ++dropped;
     }
-    wake.notify_all();
+    queue.push_back(Entry{std::move(message)});
+    ++queued;
   }
 
   void Announce(const measure::DeviceId& device, measure::Quantity quantity) {

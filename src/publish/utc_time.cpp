@@ -1,6 +1,6 @@
 #include "publish/utc_time.h"
 
-#include <array>
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 
@@ -27,33 +27,40 @@ std::int64_t UtcConverter::ToUtcMillis(core::DateTime local) {
   want.tm_hour = c.hour;
   want.tm_min = c.minute;
   want.tm_sec = c.second;
+  std::tm copy = want;
+  // The local time read as if it were UTC.
+  const std::int64_t civil = static_cast<std::int64_t>(timegm(&copy));
+  const std::int64_t quarter = civil >= 0 ? civil / 900 : (civil - 899) / 900;
 
-  // Both meanings, standard and summer time; keep those that read back as
-  // the same local time.
-  std::array<std::int64_t, 2> found{};
-  int count = 0;
-  for (const int dst : {0, 1}) {
-    std::tm guess = want;
-    guess.tm_isdst = dst;
-    const std::time_t t = std::mktime(&guess);
-    std::tm back{};
-    if (t == static_cast<std::time_t>(-1) || localtime_r(&t, &back) == nullptr ||
-        !SameCivil(back, want)) {
-      continue;
+  if (quarter != quarter_) {
+    // Both meanings, standard and summer time; keep those that read back
+    // as the same local time.
+    offsetCount_ = 0;
+    for (const int dst : {0, 1}) {
+      std::tm guess = want;
+      guess.tm_isdst = dst;
+      const std::time_t t = std::mktime(&guess);
+      std::tm back{};
+      if (t == static_cast<std::time_t>(-1) || localtime_r(&t, &back) == nullptr ||
+          !SameCivil(back, want)) {
+        continue;
+      }
+      const std::int64_t offset = civil - static_cast<std::int64_t>(t);
+      if (offsetCount_ == 0 || offsets_[0] != offset) offsets_[offsetCount_++] = offset;
     }
-    if (count == 0 || found[0] != static_cast<std::int64_t>(t)) found[count++] = t;
+    if (offsetCount_ == 0) {
+      // A local time skipped when clocks go forward: as the system reads it.
+      std::tm guess = want;
+      guess.tm_isdst = -1;
+      offsets_[offsetCount_++] = civil - static_cast<std::int64_t>(std::mktime(&guess));
+    }
+    quarter_ = quarter;
   }
-  std::int64_t secs = 0;
-  if (count == 0) {
-    // A local time skipped when clocks go forward: as the system reads it.
-    std::tm guess = want;
-    guess.tm_isdst = -1;
-    secs = static_cast<std::int64_t>(std::mktime(&guess));
-  } else if (count == 1) {
-    secs = found[0];
-  } else {
-    const std::int64_t early = std::min(found[0], found[1]);
-    const std::int64_t late = std::max(found[0], found[1]);
+
+  std::int64_t secs = civil - offsets_[0];
+  if (offsetCount_ == 2) {
+    const std::int64_t early = civil - std::max(offsets_[0], offsets_[1]);
+    const std::int64_t late = civil - std::min(offsets_[0], offsets_[1]);
     secs = (last_ != INT64_MIN && early * 1000 + c.millisecond < last_ - kOrderSlackMillis) ? late
                                                                                             : early;
   }
