@@ -25,22 +25,13 @@ namespace orvel::publish {
 namespace {
 
 using nlohmann::json;
-using namespace std::chrono_literals;
 using testing::Received;
 using testing::TestBroker;
 using testing::TestSubscriber;
 
 const std::string kDemoBus = std::string(ORVEL_EXAMPLES_DIR) + "/demo.json";
 
-class LoggerMqtt : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (::access(testing::kMosquitto, X_OK) != 0) {
-      GTEST_SKIP() << testing::kMosquitto << " is missing: the MQTT broker tests need Debian's "
-                   << "mosquitto package";
-    }
-  }
-};
+using LoggerMqtt = testing::BrokerTest;
 
 // The journal's values per topic, in the order of their lines.
 std::map<std::string, std::vector<double>> JournalValues(const std::filesystem::path& dir,
@@ -95,7 +86,7 @@ TEST_F(LoggerMqtt, ABrokerRestartedWhileTheLoggerPollsInVirtualTime) {
   TestBroker broker;
   ASSERT_TRUE(broker.Start()) << broker.log();
   const std::string keeperId = "orvel-test-keeper";
-  ASSERT_TRUE(TestSubscriber(broker.port(), {"orvel/#"}, std::nullopt, keeperId).Ready());
+  ASSERT_TRUE(testing::KeepSession(broker.port(), keeperId));
   testing::TempDir journal;
 
   logger::Options options;

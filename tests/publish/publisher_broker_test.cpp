@@ -1,7 +1,4 @@
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,8 +11,6 @@
 #include "publish/mqtt_publisher.h"
 #include "test_broker.h"
 #include "time_zone.h"
-
-extern char** environ;
 
 namespace orvel::publish {
 namespace {
@@ -43,15 +38,8 @@ std::string Topic(const onewire::RomCode& rom, const std::string& last) {
   return "orvel/st1/" + FamilyFirstRom(rom) + "/" + last;
 }
 
-class PublisherBroker : public ::testing::Test {
+class PublisherBroker : public testing::BrokerTest {
  protected:
-  void SetUp() override {
-    if (::access(testing::kMosquitto, X_OK) != 0) {
-      GTEST_SKIP() << testing::kMosquitto << " is missing: the MQTT broker tests need Debian's "
-                   << "mosquitto package";
-    }
-  }
-
   PublisherSettings Settings(const TestBroker& broker) {
     std::string error;
     PublisherSettings s;
@@ -173,9 +161,7 @@ TEST_F(PublisherBroker, ReadingsWaitForABrokerThatIsBack) {
   ASSERT_TRUE(broker.Start()) << broker.log();
   // A subscriber whose session the broker keeps while it is away, so that
   // it misses nothing the publisher sends when it reconnects.
-  std::make_unique<TestSubscriber>(broker.port(), std::vector<std::string>{"orvel/#"}, std::nullopt,
-                                   "orvel-test-keeper")
-      ->Ready();
+  ASSERT_TRUE(testing::KeepSession(broker.port(), "orvel-test-keeper"));
   MqttPublisher publisher(Settings(broker));
   publisher.OnReading(Temperature(0.0, 0));
   ASSERT_TRUE(testing::Eventually([&] { return publisher.mqttCounters().sent == 1; }));
@@ -206,9 +192,7 @@ TEST_F(PublisherBroker, ReadingsWaitForABrokerThatIsBack) {
 TEST_F(PublisherBroker, AFullQueueDropsTheOldestAndCountsThem) {
   TestBroker broker;
   ASSERT_TRUE(broker.Start()) << broker.log();
-  std::make_unique<TestSubscriber>(broker.port(), std::vector<std::string>{"orvel/#"}, std::nullopt,
-                                   "orvel-test-keeper")
-      ->Ready();
+  ASSERT_TRUE(testing::KeepSession(broker.port(), "orvel-test-keeper"));
   broker.Stop();
 
   PublisherSettings settings = Settings(broker);

@@ -200,6 +200,17 @@ std::vector<Received> TestSubscriber::On(const std::string& topic) const {
   return on;
 }
 
+bool KeepSession(int port, const std::string& id) {
+  return TestSubscriber(port, {"orvel/#"}, std::nullopt, id).Ready();
+}
+
+void BrokerTest::SetUp() {
+  if (::access(kMosquitto, X_OK) != 0) {
+    GTEST_SKIP() << kMosquitto << " is missing: the MQTT broker tests need Debian's mosquitto "
+                 << "package";
+  }
+}
+
 bool Eventually(const std::function<bool()>& done, std::chrono::milliseconds wait) {
   const auto end = std::chrono::steady_clock::now() + wait;
   while (!done()) {

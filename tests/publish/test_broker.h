@@ -1,5 +1,6 @@
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sys/types.h>
 
 #include <chrono>
@@ -93,6 +94,16 @@ class TestSubscriber {
   std::condition_variable changed_;
   bool subscribed_ = false;
   std::vector<Received> messages_;
+};
+
+// Leaves a session with the broker under `id` that subscribes to
+// "orvel/#", so that a later subscriber of that id gets what came meanwhile.
+bool KeepSession(int port, const std::string& id);
+
+// Tests that need the broker: skipped, with a message, where it is missing.
+class BrokerTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
 };
 
 // Waits in small real-time steps until `done` holds; false on timeout.
