@@ -204,7 +204,10 @@ struct MqttPublisher::Impl {
       if (Stopping()) return false;
       rc = mosquitto_loop(mq, kLoopMillis, 1);
       if (rc != MOSQ_ERR_SUCCESS) {
-        TellFailure(rc == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(rc));
+        // A refusal comes with the broker's reason.
+        TellFailure(connack > 0            ? mosquitto_connack_string(connack)
+                    : rc == MOSQ_ERR_ERRNO ? std::strerror(errno)
+                                           : mosquitto_strerror(rc));
         return false;
       }
       if (Clock::now() > giveUp) {

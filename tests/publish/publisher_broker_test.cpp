@@ -55,6 +55,11 @@ class PublisherBroker : public testing::BrokerTest {
     return s;
   }
 
+  void ClearNotices() {
+    std::lock_guard lock(noticeMutex_);
+    notices_.clear();
+  }
+
   std::string Notices() {
     std::lock_guard lock(noticeMutex_);
     return notices_;
@@ -244,6 +249,36 @@ TEST_F(PublisherBroker, TlsWithAThrowAwayCa) {
   EXPECT_FALSE(untrusting.connected());
   EXPECT_EQ(untrusting.mqttCounters().sent, 0u);
   EXPECT_EQ(untrusting.waiting(), 1u);
+}
+
+TEST_F(PublisherBroker, UserAndPasswordFromTheCredentials) {
+  TestBroker broker(std::nullopt, {{"station7", "pass word"}});
+  ASSERT_TRUE(broker.Start()) << broker.log();
+  const struct {
+    std::optional<Credentials> credentials;
+    bool admitted;
+  } cases[] = {
+      {Credentials{"station7", "pass word"}, true},
+      {Credentials{"station7", "wrong"}, false},
+      {std::nullopt, false},
+  };
+  for (const auto& c : cases) {
+    ClearNotices();
+    PublisherSettings settings = Settings(broker);
+    settings.credentials = c.credentials;
+    MqttPublisher publisher(settings);
+    publisher.OnReading(Temperature(1.5, 1));
+    if (c.admitted) {
+      EXPECT_TRUE(testing::Eventually([&] { return publisher.mqttCounters().sent == 1; }))
+          << Notices() << broker.log();
+    } else {
+      EXPECT_TRUE(testing::Eventually([&] {
+        return Notices().find("not authori") != std::string::npos;
+      })) << Notices();
+      EXPECT_FALSE(publisher.connected());
+      EXPECT_EQ(publisher.mqttCounters().sent, 0u);
+    }
+  }
 }
 
 }  // namespace

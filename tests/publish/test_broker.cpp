@@ -82,11 +82,18 @@ std::optional<TestCertificates> MakeCertificates(const std::filesystem::path& di
   return TestCertificates{d + "/ca.pem", d + "/server.pem", d + "/server.key"};
 }
 
-TestBroker::TestBroker(std::optional<TestCertificates> tls) : tls_(std::move(tls)) {
+TestBroker::TestBroker(std::optional<TestCertificates> tls,
+                       const std::vector<std::pair<std::string, std::string>>& passwords)
+    : tls_(std::move(tls)) {
   port_ = FreePort();
+  const std::string passwordFile = (dir_.path() / "passwords").string();
+  for (const auto& [user, password] : passwords) {
+    std::ofstream(passwordFile, std::ios::app);
+    Run("mosquitto_passwd -b '" + passwordFile + "' '" + user + "' '" + password + "' >/dev/null");
+  }
   std::ofstream conf(dir_.path() / "mosquitto.conf");
   conf << "listener " << port_ << " 127.0.0.1\n"
-       << "allow_anonymous true\n"
+       << "allow_anonymous " << (passwords.empty() ? "true" : "false") << "\n"
        << "persistence true\n"
        << "persistence_location " << dir_.path().string() << "/\n"
        << "max_queued_messages 100000\n"
@@ -94,6 +101,7 @@ TestBroker::TestBroker(std::optional<TestCertificates> tls) : tls_(std::move(tls
        << "log_type all\n";
   // As root the broker would become the mosquitto user and lose this folder.
   if (::geteuid() == 0) conf << "user root\n";
+  if (!passwords.empty()) conf << "password_file " << passwordFile << "\n";
   if (tls_) {
     conf << "cafile " << tls_->caFile << "\ncertfile " << tls_->certFile << "\nkeyfile "
          << tls_->keyFile << "\n";

@@ -42,9 +42,11 @@ std::optional<TestCertificates> MakeCertificates(const std::filesystem::path& di
 // A Debian mosquitto on a free loopback port, started and stopped by the test.
 class TestBroker {
  public:
-  // `tls`: the listener speaks TLS with these certificates. Sessions and
-  // retained messages persist across Stop and Start.
-  explicit TestBroker(std::optional<TestCertificates> tls = std::nullopt);
+  // `tls`: the listener speaks TLS with these certificates; `passwords`:
+  // only these users (user, password) are let in. Sessions and retained
+  // messages persist across Stop and Start.
+  explicit TestBroker(std::optional<TestCertificates> tls = std::nullopt,
+                      const std::vector<std::pair<std::string, std::string>>& passwords = {});
   ~TestBroker();
   // False when the broker did not take connections within a few seconds.
   bool Start();
