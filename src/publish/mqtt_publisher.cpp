@@ -54,6 +54,7 @@ struct MqttPublisher::Impl {
   mutable std::mutex mutex;
   std::condition_variable wake;
   bool stopping = false;
+  Clock::time_point closeBy{};  // when stopping: the end of the time to empty the queue
   std::deque<Entry> queue;
   std::vector<Message> discovery;  // sent again on every connect (a broker may forget)
   std::size_t discoverySent = 0;
@@ -120,6 +121,12 @@ struct MqttPublisher::Impl {
   bool Stopping() const {
     std::lock_guard lock(mutex);
     return stopping;
+  }
+
+  // Closing, and the time to deliver what waits is over.
+  bool GiveUp() const {
+    std::lock_guard lock(mutex);
+    return stopping && Clock::now() >= closeBy;
   }
 
   void TellFailure(const std::string& why) {
@@ -201,7 +208,7 @@ struct MqttPublisher::Impl {
     }
     const auto giveUp = Clock::now() + settings.connectTimeout;
     while (connack < 0) {
-      if (Stopping()) return false;
+      if (GiveUp()) return false;
       rc = mosquitto_loop(mq, kLoopMillis, 1);
       if (rc != MOSQ_ERR_SUCCESS) {
         // A refusal comes with the broker's reason.
@@ -245,9 +252,8 @@ struct MqttPublisher::Impl {
   // Asked to stop while linked: the queue first, then "offline", then a
   // clean disconnect.
   void Close(mosquitto* mq) {
-    const auto giveUp = Clock::now() + settings.flushOnClose;
     bool up = true;
-    while (up && !Drained() && Clock::now() < giveUp) {
+    while (up && !Drained() && !GiveUp()) {
       up = Send(mq) && mosquitto_loop(mq, kLoopMillis, 1) == MOSQ_ERR_SUCCESS;
     }
     if (!up) return;
@@ -274,14 +280,17 @@ struct MqttPublisher::Impl {
 
   void Run() {
     auto delay = settings.firstRetry;
-    while (!Stopping()) {
-      if (Session()) {
-        delay = settings.firstRetry;
-      }
+    for (;;) {
+      if (Stopping() && (Drained() || GiveUp())) return;
+      if (Session()) delay = settings.firstRetry;
       std::unique_lock lock(mutex);
-      if (wake.wait_for(lock, delay, [&] { return stopping; })) return;
-      lock.unlock();
-      delay = std::min(delay * 2, settings.lastRetry);
+      if (stopping) {
+        // Closing with messages still queued: another try soon, until closeBy.
+        wake.wait_for(lock, std::chrono::milliseconds(100));
+        continue;
+      }
+      wake.wait_for(lock, delay, [&] { return stopping; });
+      if (!stopping) delay = std::min(delay * 2, settings.lastRetry);
     }
   }
 };
@@ -296,6 +305,7 @@ MqttPublisher::~MqttPublisher() {
   {
     std::lock_guard lock(impl_->mutex);
     impl_->stopping = true;
+    impl_->closeBy = Clock::now() + impl_->settings.flushOnClose;
   }
   impl_->wake.notify_all();
   impl_->worker.join();

@@ -40,7 +40,8 @@ struct PublisherSettings {
 class MqttPublisher final : public measure::ReadingFeed, public MqttCounterSource {
  public:
   explicit MqttPublisher(PublisherSettings settings);
-  // Empties the queue for up to flushOnClose, says "offline" and leaves.
+  // Empties the queue for up to flushOnClose (connecting first if need
+  // be), says "offline" and leaves.
   ~MqttPublisher() override;
   MqttPublisher(const MqttPublisher&) = delete;
   MqttPublisher& operator=(const MqttPublisher&) = delete;

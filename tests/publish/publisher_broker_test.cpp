@@ -48,6 +48,7 @@ class PublisherBroker : public testing::BrokerTest {
     s.firstRetry = 50ms;
     s.lastRetry = 200ms;
     s.connectTimeout = 2s;
+    s.flushOnClose = 500ms;  // those that cannot connect give up soon
     s.notice = [this](const std::string& text) {
       std::lock_guard lock(noticeMutex_);
       notices_ += text + "\n";
@@ -279,6 +280,29 @@ TEST_F(PublisherBroker, UserAndPasswordFromTheCredentials) {
       EXPECT_EQ(publisher.mqttCounters().sent, 0u);
     }
   }
+}
+
+// A run that ends before the broker was reached (a short run, a broker
+// back just then) still delivers what it read.
+TEST_F(PublisherBroker, ClosingConnectsToDeliverWhatWaits) {
+  TestBroker broker;
+  PublisherSettings settings = Settings(broker);
+  settings.firstRetry = 30s;  // no second try of its own in this test
+  settings.flushOnClose = 3s;
+  auto publisher = std::make_unique<MqttPublisher>(settings);
+  ASSERT_TRUE(
+      testing::Eventually([&] { return Notices().find("cannot connect") != std::string::npos; }));
+  publisher->OnReading(Temperature(3.25, 1));
+  publisher->OnReading(Temperature(3.5, 2));
+
+  ASSERT_TRUE(broker.Start()) << broker.log();
+  TestSubscriber live(broker.port(), {"orvel/#"});
+  ASSERT_TRUE(live.Ready());
+  publisher.reset();
+  EXPECT_EQ(FirstCopies(live.messages()), (std::vector<double>{3.25, 3.5})) << Notices();
+  const auto availability = live.On("orvel/st1/availability");
+  ASSERT_FALSE(availability.empty());
+  EXPECT_EQ(availability.back().payload, "offline");
 }
 
 }  // namespace
