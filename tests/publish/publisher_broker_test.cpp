@@ -48,7 +48,7 @@ class PublisherBroker : public testing::BrokerTest {
     s.firstRetry = 50ms;
     s.lastRetry = 200ms;
     s.connectTimeout = 2s;
-    s.flushOnClose = 500ms;  // those that cannot connect give up soon
+    s.flushOnClose = 100ms;  // those that cannot connect give up soon
     s.notice = [this](const std::string& text) {
       std::lock_guard lock(noticeMutex_);
       notices_ += text + "\n";

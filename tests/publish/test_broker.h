@@ -77,11 +77,12 @@ class TestSubscriber {
                  std::optional<std::string> caFile = std::nullopt,
                  std::optional<std::string> persistentId = std::nullopt);
   ~TestSubscriber();
-  // Waits until the subscription stands.
-  bool Ready(std::chrono::milliseconds wait = std::chrono::seconds(3));
+  // Waits until the subscription stands. The waits are long for a loaded
+  // machine; they end as soon as what they wait for has come.
+  bool Ready(std::chrono::milliseconds wait = std::chrono::seconds(10));
   // Waits until `done` holds for what has arrived; false on timeout.
   bool WaitFor(const std::function<bool(const std::vector<Received>&)>& done,
-               std::chrono::milliseconds wait = std::chrono::seconds(3));
+               std::chrono::milliseconds wait = std::chrono::seconds(10));
   std::vector<Received> messages() const;
   std::vector<Received> On(const std::string& topic) const;
 
@@ -110,6 +111,6 @@ class BrokerTest : public ::testing::Test {
 
 // Waits in small real-time steps until `done` holds; false on timeout.
 bool Eventually(const std::function<bool()>& done,
-                std::chrono::milliseconds wait = std::chrono::seconds(3));
+                std::chrono::milliseconds wait = std::chrono::seconds(10));
 
 }  // namespace orvel::publish::testing
