@@ -14,6 +14,9 @@
 #include "measure/journal_files.h"
 #include "measure/timer_service.h"
 #include "web/station_web.h"
+#ifdef ORVEL_HAVE_MQTT
+#include "publish/mqtt_setup.h"
+#endif
 
 namespace {
 
@@ -51,6 +54,15 @@ int main(int argc, char** argv) {
     return Fail(error);
   }
 
+#ifdef ORVEL_HAVE_MQTT
+  // The publisher outlives the window and its station.
+  std::unique_ptr<publish::MqttPublisher> mqtt;
+  publish::MqttOptions mqtt_options;
+  if (const std::string error = publish::TakeMqttOptions(args, mqtt_options); !error.empty()) {
+    return Fail(error);
+  }
+#endif
+
   measure::StartupOptions options;
   try {
     options = measure::ParseStartupOptions(args);
@@ -60,6 +72,9 @@ int main(int argc, char** argv) {
   }
   if (options.help) {
     std::cout << measure::StartupOptionsUsage("orvel-viewer") << web::WebOptionsUsage();
+#ifdef ORVEL_HAVE_MQTT
+    std::cout << publish::kMqttUsage;
+#endif
     return 0;
   }
   if (options.version) {
@@ -82,6 +97,17 @@ int main(int argc, char** argv) {
   } catch (const drivers::DriverChoiceError& e) {
     return Fail(e.what());
   }
+
+#ifdef ORVEL_HAVE_MQTT
+  if (mqtt_options.any()) {
+    std::string error;
+    auto settings = publish::SettingsFromOptions(mqtt_options, error);
+    if (!settings) return Fail(error);
+    // From the publisher's thread: the synchronised standard stream.
+    settings->notice = [](const std::string& text) { std::cerr << "orvel-viewer: " + text + "\n"; };
+    mqtt = std::make_unique<publish::MqttPublisher>(std::move(*settings));
+  }
+#endif
 
   QApplication application(argc, argv);
   QApplication::setApplicationName(QString::fromUtf8(app::kAppTitle));
@@ -107,6 +133,9 @@ int main(int argc, char** argv) {
   dialogs.SetOwner(&window);
   // The first poll comes a second after start, so the listeners see it.
   if (!web.Start(window.station().feed(), std::cerr)) return 1;
+#ifdef ORVEL_HAVE_MQTT
+  if (mqtt) window.station().feed().Add(*mqtt);
+#endif
   window.show();
   if (!screenshot_dir.empty()) app::SaveTabScreenshots(window, screenshot_dir, screenshot_journal);
   return QApplication::exec();

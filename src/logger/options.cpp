@@ -97,6 +97,17 @@ struct Parser {
       options.rescan_every = WholeNumber<int>(*value, 1, std::numeric_limits<int>::max());
       if (!options.rescan_every) {
         return Fail("--rescan-every expects a whole number of polls above 0, not \"" + *value +
+    if (name == "--mqtt") return Text(name, inline_value, options.mqtt.url);
+    if (name == "--station") return Text(name, inline_value, options.mqtt.station);
+    if (name == "--mqtt-ca") return Text(name, inline_value, options.mqtt.caFile);
+    if (name == "--mqtt-credentials") return Text(name, inline_value, options.mqtt.credentials);
+    if (name == "--mqtt-queue") {
+      if (options.mqtt.queue) return Fail(name + " is given twice");
+      const auto value = Value(name, inline_value);
+      if (!value) return false;
+      options.mqtt.queue = WholeNumber<std::size_t>(*value, 1, publish::kMostMqttQueue);
+      if (!options.mqtt.queue) {
+        return Fail("--mqtt-queue expects a whole number from 1 to 10000000, not \"" + *value +
                     "\"");
       }
       return true;
@@ -125,6 +136,9 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args) {
   if (o.virtual_time && !o.bus) return {std::nullopt, "--virtual-time needs --bus"};
   if (o.rescan_every && !o.fast) return {std::nullopt, "--rescan-every needs --fast"};
   if (std::string web = web::CheckWebOptions(o.web); !web.empty()) return {std::nullopt, web};
+  if (o.mqtt.any() && !o.mqtt.url) {
+    return {std::nullopt, "--station, --mqtt-ca, --mqtt-credentials and --mqtt-queue need --mqtt"};
+  }
   return {p.options, {}};
 }
 
@@ -132,6 +146,9 @@ std::string Usage() {
   return "Usage: orvel-logger [--bus FILE | --adapter SPEC] [--journal DIR] [--interval SECONDS]\n"
          "                    [--cycles N] [--virtual-time] [--scan] [--fast [--rescan-every N]]\n"
          "                    [--metrics [ADDR:]PORT] [--http [ADDR:]PORT] [--names FILE]\n"
+         "                    [--cycles N] [--virtual-time] [--scan]\n"
+         "                    [--mqtt URL [--station NAME] [--mqtt-ca FILE]\n"
+         "                     [--mqtt-credentials FILE] [--mqtt-queue N]]\n"
          "Reads the 1-Wire sensors and prints what the window would show, one line per poll.\n"
          "\n"
          "  --bus FILE          the simulated bus described by FILE (JSON)\n"
@@ -148,6 +165,8 @@ std::string Usage() {
          "                      searched every N polls and after a failed access\n"
          "  --rescan-every N    with --fast: polls between searches (default 10)\n" +
          std::string(web::WebOptionsUsage()) +
+         "  --scan              scan the bus once, print the device table and exit\n" +
+         std::string(publish::kMqttUsage) +
          "  --help              this text\n"
          "  --version           the program's version\n"
          "\n"

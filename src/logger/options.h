@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "web/station_web.h"
+#include "publish/mqtt_options.h"
 
 namespace orvel::logger {
 
@@ -13,6 +14,8 @@ namespace orvel::logger {
 //   orvel-logger [--bus FILE | --adapter SPEC] [--journal DIR] [--interval SECONDS]
 //                [--cycles N] [--virtual-time] [--scan] [--help] [--version]
 //                [--metrics [ADDR:]PORT] [--http [ADDR:]PORT] [--names FILE]
+//                [--mqtt URL [--station NAME] [--mqtt-ca FILE] [--mqtt-credentials FILE]
+//                 [--mqtt-queue N]]
 struct Options {
   std::optional<std::string> bus;      // the simulated bus of this file
   std::optional<std::string> adapter;  // a real adapter, such as ds2480b:/dev/ttyUSB0
@@ -26,6 +29,7 @@ struct Options {
   std::optional<int> rescan_every;  // with --fast: polls between searches
   bool help = false;
   bool version = false;
+  publish::MqttOptions mqtt;  // nothing published without --mqtt
 };
 
 // The interval entry when --interval is not given.

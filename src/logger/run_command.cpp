@@ -1,6 +1,7 @@
 #include "logger/run_command.h"
 
 #include <filesystem>
+#include <iostream>
 #include <memory>
 #include <optional>
 
@@ -15,6 +16,9 @@
 #include "measure/time_stamp.h"
 #include "measure/timer_service.h"
 #include "web/station_web.h"
+#ifdef ORVEL_HAVE_MQTT
+#include "publish/mqtt_setup.h"
+#endif
 
 namespace orvel::logger {
 namespace {
@@ -76,6 +80,28 @@ int RunPolls(drivers::Driver& driver, core::Clock& clock, core::VirtualClock* vi
       return 2;
     }
   }
+#ifdef ORVEL_HAVE_MQTT
+  // Made before the station, so that it outlives the station's events.
+  std::unique_ptr<publish::MqttPublisher> mqtt;
+  if (options.mqtt.url) {
+    std::string error;
+    auto mqtt_settings = publish::SettingsFromOptions(options.mqtt, error);
+    if (!mqtt_settings) {
+      err << "orvel-logger: " << error << "\n";
+      return 2;
+    }
+    // From the publisher's thread: the synchronised standard stream.
+    mqtt_settings->notice = [](const std::string& text) {
+      std::cerr << "orvel-logger: " + text + "\n";
+    };
+    mqtt = std::make_unique<publish::MqttPublisher>(std::move(*mqtt_settings));
+  }
+#else
+  if (options.mqtt.url) {
+    err << "orvel-logger: this build has no MQTT (libmosquitto was not found)\n";
+    return 2;
+  }
+#endif
   EventLoop loop;
   if (!loop.ok()) {
     err << "orvel-logger: cannot create the event loop\n";
@@ -109,6 +135,10 @@ int RunPolls(drivers::Driver& driver, core::Clock& clock, core::VirtualClock* vi
       measure::FastMode{options.fast, options.rescan_every.value_or(measure::kDefaultRescanEvery)});
 
   if (!web.Start(station.feed(), err)) return 1;
+
+#ifdef ORVEL_HAVE_MQTT
+  if (mqtt) station.feed().Add(*mqtt);
+#endif
 
   PollOutput output(out, err);
   std::int64_t polls = 0;

@@ -58,4 +58,20 @@ INSTANTIATE_TEST_SUITE_P(
                             "/nonexistent/bus.json"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+#ifdef ORVEL_HAVE_MQTT
+INSTANTIATE_TEST_SUITE_P(
+    Mqtt, ViewerCommandLine,
+    testing::Values(
+        CliCase{"Help", "--help", 0, "--mqtt-credentials FILE"},
+        CliCase{"BadUrl", "--mqtt http://broker --no-journal", 2, "mqtt:// or mqtts://"},
+        CliCase{"StationWithoutMqtt", "--station lab --no-journal", 2, "need --mqtt"},
+        CliCase{"QueueZero", "--mqtt mqtt://b --mqtt-queue=0 --no-journal", 2,
+                "--mqtt-queue expects"},
+        CliCase{"Twice", "--mqtt mqtt://a --mqtt=mqtt://b --no-journal", 2,
+                "--mqtt is given twice"},
+        CliCase{"NoCredentials", "--mqtt mqtt://b --mqtt-credentials /nonexistent/c --no-journal",
+                2, "/nonexistent/c"}),
+    [](const auto& info) { return std::string(info.param.name); });
+#endif
+
 }  // namespace

@@ -57,6 +57,20 @@ TEST(LoggerOptions, FastModeAndItsSearchInterval) {
     EXPECT_FALSE(parsed.options);
     EXPECT_EQ(parsed.error, error);
   }
+  EXPECT_FALSE(plain.options->mqtt.any());
+}
+
+TEST(LoggerOptions, MqttOptionsInBothForms) {
+  const auto parsed =
+      ParseOptions({"--mqtt", "mqtts://broker:8884", "--station=lab 2", "--mqtt-ca", "/etc/ca.pem",
+                    "--mqtt-credentials=/etc/orvel/mqtt", "--mqtt-queue", "500"});
+  ASSERT_TRUE(parsed.options) << parsed.error;
+  const publish::MqttOptions& m = parsed.options->mqtt;
+  EXPECT_EQ(m.url, "mqtts://broker:8884");
+  EXPECT_EQ(m.station, "lab 2");
+  EXPECT_EQ(m.caFile, "/etc/ca.pem");
+  EXPECT_EQ(m.credentials, "/etc/orvel/mqtt");
+  EXPECT_EQ(m.queue, 500u);
 }
 
 struct BadArgs {
@@ -100,7 +114,15 @@ INSTANTIATE_TEST_SUITE_P(
         BadArgs{{"--cycles", "1.5"}, "--cycles expects a whole number above 0, not \"1.5\""},
         BadArgs{{"--bus", "a", "--adapter", "ds2490"},
                 "--bus and --adapter cannot be used together"},
-        BadArgs{{"--virtual-time"}, "--virtual-time needs --bus"}));
+        BadArgs{{"--virtual-time"}, "--virtual-time needs --bus"},
+        BadArgs{{"--mqtt"}, "--mqtt needs a value"},
+        BadArgs{{"--mqtt", "mqtt://a", "--mqtt=mqtt://b"}, "--mqtt is given twice"},
+        BadArgs{{"--mqtt", "mqtt://a", "--mqtt-queue", "0"},
+                "--mqtt-queue expects a whole number from 1 to 10000000, not \"0\""},
+        BadArgs{{"--station", "lab"},
+                "--station, --mqtt-ca, --mqtt-credentials and --mqtt-queue need --mqtt"},
+        BadArgs{{"--mqtt-queue", "10"},
+                "--station, --mqtt-ca, --mqtt-credentials and --mqtt-queue need --mqtt"}));
 
 }  // namespace
 }  // namespace orvel::logger
