@@ -5,21 +5,17 @@
 #include <string>
 #include <vector>
 
+#include "cli/common_options.h"
+
 namespace orvel::logger {
 
-// The logger's command line:
+// The logger's command line (and configuration file):
 //   orvel-logger [--bus FILE | --adapter SPEC] [--journal DIR] [--interval SECONDS]
-//                [--cycles N] [--virtual-time] [--scan] [--help] [--version]
-struct Options {
-  std::optional<std::string> bus;      // the simulated bus of this file
-  std::optional<std::string> adapter;  // a real adapter, such as ds2480b:/dev/ttyUSB0
-  std::optional<std::string> journal;  // journal on, into this folder
-  std::optional<int> interval;         // the interval entry in seconds; unset: default
+//                [--cycles N] [--virtual-time] [--scan] [--config FILE] [--help] [--version]
+struct Options : cli::CommonOptions {
   std::optional<std::int64_t> cycles;  // stop after this many polls
   bool virtual_time = false;
   bool scan = false;
-  bool help = false;
-  bool version = false;
 };
 
 // The interval entry when --interval is not given.
