@@ -8,6 +8,23 @@ namespace orvel::cli {
 namespace {
 
 constexpr std::size_t kDescriptionColumn = 22;
+constexpr std::size_t kConfigLimit = 1 << 20;
+constexpr char kConfigTooLarge[] = "larger than 1 MiB";
+
+// CLI11's reader, on no more than kConfigLimit bytes: a device or a
+// runaway file named by --config is refused instead of read forever.
+class LimitedConfig : public CLI::ConfigTOML {
+ public:
+  std::vector<CLI::ConfigItem> from_config(std::istream& input) const override {
+    std::string text(kConfigLimit + 1, '\0');
+    input.read(text.data(), static_cast<std::streamsize>(text.size()));
+    if (input.bad()) throw CLI::FileError("cannot be read");  // a folder, for one
+    text.resize(static_cast<std::size_t>(input.gcount()));
+    if (text.size() > kConfigLimit) throw CLI::ConfigError(kConfigTooLarge);
+    std::istringstream limited(text);
+    return CLI::ConfigTOML::from_config(limited);
+  }
+};
 
 std::string LongName(const CLI::Option& option) {
   const auto& names = option.get_lnames();
@@ -38,6 +55,22 @@ bool GivenWithValue(const CLI::Option& option, const std::vector<std::string>& a
     }
   }
   return false;
+}
+
+// A flag's value: given on the command line it is "true"; a file may say
+// true, false, yes, no, on, off, 1 or 0.
+std::optional<bool> FlagValue(const std::string& text) {
+  try {
+    const auto value = CLI::detail::to_flag_value(text);
+    if (value == 1 || value == -1) return value == 1;
+  } catch (const std::invalid_argument&) {
+  }
+  return std::nullopt;
+}
+
+// Whether the flag `option` is set.
+bool FlagSet(const CLI::Option& option) {
+  return option.count() > 0 && FlagValue(option.results().back()).value_or(false);
 }
 
 // The value of an option given once, or the problem with it; nullopt and
@@ -112,6 +145,8 @@ std::string Describe(const Problem& p, Wording wording) {
       return p.subject + ": cannot be read";
     case K::kConfigUnknownKey:
       return p.subject + ": unknown key '" + p.detail + "'";
+    case K::kConfigUnknownSection:
+      return p.subject + ": unknown section [" + p.detail + "]";
     case K::kConfigNotASetting:
       return p.subject + ": '" + p.detail + "' belongs on the command line only";
     case K::kOther:
@@ -124,6 +159,7 @@ CommandLine::CommandLine() {
   app_.set_help_flag();  // the front ends print their own help
   app_.allow_extras();   // unknown arguments are named by Parse
   app_.allow_config_extras(CLI::config_extras_mode::error);
+  app_.config_formatter(std::make_shared<LimitedConfig>());
 }
 
 CLI::Option* CommandLine::Add(const std::string& names, const std::string& value_name,
@@ -173,8 +209,13 @@ void CommandLine::Flag(const std::string& names, bool& field, const std::string&
         if (GivenWithValue(*option, args)) {
           return Problem{Problem::Kind::kTakesNoValue, LongName(*option), {}, {}};
         }
-        // A flag given twice does no harm; in a file it may say false.
-        if (option->count() > 0) field = option->results().back() != "false";
+        // A flag given twice does no harm.
+        for (const auto& result : option->results()) {
+          if (!FlagValue(result)) {
+            return Problem{Problem::Kind::kBadValue, LongName(*option), "true or false", result};
+          }
+        }
+        field = FlagSet(*option);
         return std::nullopt;
       });
 }
@@ -191,9 +232,7 @@ void CommandLine::Exclude(const std::string& a, const std::string& b) {
 void CommandLine::Needs(const std::string& option, const std::string& needed) {
   relations_.push_back(
       [this, option, needed](const std::vector<std::string>&) -> std::optional<Problem> {
-        const CLI::Option* given = app_.get_option(option);
-        const bool set = given->count() > 0 && given->results().back() != "false";
-        if (set && app_.get_option(needed)->count() == 0) {
+        if (FlagSet(*app_.get_option(option)) && app_.get_option(needed)->count() == 0) {
           return Problem{Problem::Kind::kNeedsOption, option, needed, {}};
         }
         return std::nullopt;
@@ -205,6 +244,10 @@ void CommandLine::Config(std::optional<std::string>& field, const std::string& d
   option->type_name("FILE");
   listed_.push_back("--config");
   config_ = &field;
+}
+
+void CommandLine::CommandLineOnly(const std::string& name) {
+  app_.get_option(name)->configurable(false);
 }
 
 void CommandLine::Describe(const std::string& name, const std::string& description) {
@@ -224,13 +267,17 @@ std::optional<Problem> CommandLine::Parse(const std::vector<std::string>& args) 
   } catch (const CLI::ConfigError& e) {
     const std::string message = e.what();
     const std::string extra = StripPrefix(message, "INI was not able to parse ");
-    if (extra != message)
+    if (const std::string section = StripSuffix(extra, ".++"); section != extra) {
+      return Problem{Problem::Kind::kConfigUnknownSection, config_file(), section, {}};
+    }
+    if (extra != message) {
       return Problem{Problem::Kind::kConfigUnknownKey, config_file(), extra, {}};
+    }
     const std::string fixed =
         StripSuffix(message, ": This option is not allowed in a configuration file");
     if (fixed != message)
       return Problem{Problem::Kind::kConfigNotASetting, config_file(), fixed, {}};
-    return Problem{Problem::Kind::kOther, {}, config_file() + ": " + message, {}};
+    return Problem{Problem::Kind::kOther, {}, config_file() + ": " + message, {}};  // too large
   } catch (const CLI::ParseError& e) {
     auto names = listed_;
     names.push_back("--config");

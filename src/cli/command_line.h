@@ -13,18 +13,19 @@ namespace orvel::cli {
 // each front end words it in its own way (Describe).
 struct Problem {
   enum class Kind {
-    kUnknownOption,       // subject: the option
-    kUnexpectedArgument,  // subject: the argument
-    kNeedsValue,          // subject: the option
-    kGivenTwice,          // subject: the option
-    kTakesNoValue,        // subject: the option
-    kBadValue,            // subject: the option, detail: what it expects, value: the text
-    kExclude,             // subject and detail: the two options
-    kNeedsOption,         // subject needs detail
-    kConfigUnreadable,    // subject: the file
-    kConfigUnknownKey,    // subject: the file, detail: the key
-    kConfigNotASetting,   // subject: the file, detail: the key
-    kOther,               // detail: what the parser said
+    kUnknownOption,         // subject: the option
+    kUnexpectedArgument,    // subject: the argument
+    kNeedsValue,            // subject: the option
+    kGivenTwice,            // subject: the option
+    kTakesNoValue,          // subject: the option
+    kBadValue,              // subject: the option, detail: what it expects, value: the text
+    kExclude,               // subject and detail: the two options
+    kNeedsOption,           // subject needs detail
+    kConfigUnreadable,      // subject: the file
+    kConfigUnknownKey,      // subject: the file, detail: the key
+    kConfigUnknownSection,  // subject: the file, detail: the section
+    kConfigNotASetting,     // subject: the file, detail: the key
+    kOther,                 // detail: what the parser said
   };
   Kind kind;
   std::string subject;
@@ -69,6 +70,9 @@ class CommandLine {
 
   // The listed options, one or more lines each, for --help.
   std::string OptionList() const;
+
+  // Refuses `name` as a key of the configuration file.
+  void CommandLineOnly(const std::string& name);
 
   // Adjusts the description of an option one front end reads differently.
   void Describe(const std::string& name, const std::string& description);

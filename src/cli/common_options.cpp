@@ -24,6 +24,8 @@ void AddClosingOptions(CommandLine& line, CommonOptions& options) {
               "line overrides it");
   line.Flag("-h,--help", options.help, "this text");
   line.Flag("--version", options.version, "the program's version");
+  line.CommandLineOnly("--help");
+  line.CommandLineOnly("--version");
 }
 
 }  // namespace orvel::cli
