@@ -9,6 +9,7 @@
 #include "app/main_window.h"
 #include "app/qt_dialogs.h"
 #include "app/screenshots.h"
+#include "cli/viewer_options.h"
 #include "core/real_clock.h"
 #include "drivers/driver_choice.h"
 #include "measure/journal_files.h"
@@ -27,46 +28,37 @@ int Fail(const std::string& message) {
 
 int main(int argc, char** argv) {
   using namespace orvel;
-  std::vector<std::string> args(argv + 1, argv + argc);
-  // Not in --help: the screenshot script's way in.
-  std::string screenshot_dir;
-  for (std::size_t i = 0; i + 1 < args.size(); ++i) {
-    if (args[i] == "--screenshot-dir") {
-      screenshot_dir = args[i + 1];
-      args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
-                 args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
-      break;
-    }
+  const auto parsed = cli::ParseViewerOptions(std::vector<std::string>(argv + 1, argv + argc));
+  if (!parsed.options) {
+    std::cerr << cli::ViewerUsage();
+    return Fail(parsed.error);
   }
-
-  measure::StartupOptions options;
-  try {
-    options = measure::ParseStartupOptions(args);
-  } catch (const measure::StartupOptionsError& e) {
-    std::cerr << measure::StartupOptionsUsage("orvel-viewer");
-    return Fail(e.what());
-  }
+  const cli::ViewerOptions& options = *parsed.options;
   if (options.help) {
-    std::cout << measure::StartupOptionsUsage("orvel-viewer");
+    std::cout << cli::ViewerUsage();
     return 0;
   }
   if (options.version) {
     std::cout << app::kAppTitle << measure::kVersionSuffix << '\n';
     return 0;
   }
-  if (options.answers.journal.value_or(false) &&
-      !std::filesystem::is_directory(options.answers.folder)) {
-    return Fail("journal folder '" + options.answers.folder + "' is not a folder");
+  measure::StartupAnswers answers;
+  if (options.journal) {
+    answers.journal = true;
+    answers.folder = *options.journal;
+  } else if (options.no_journal) {
+    answers.journal = false;
+  }
+  answers.interval = options.interval;
+  if (answers.journal.value_or(false) && !std::filesystem::is_directory(answers.folder)) {
+    return Fail("journal folder '" + answers.folder + "' is not a folder");
   }
 
   // A bad bus file or adapter is refused before any window or display.
   core::RealClock clock;
   std::unique_ptr<drivers::Driver> driver;
   try {
-    drivers::DriverChoice choice;
-    if (!options.bus_file.empty()) choice.bus_file = options.bus_file;
-    if (!options.adapter.empty()) choice.adapter = options.adapter;
-    driver = drivers::OpenDriver(choice, clock);
+    driver = drivers::OpenDriver({options.bus, options.adapter}, clock);
   } catch (const drivers::DriverChoiceError& e) {
     return Fail(e.what());
   }
@@ -80,9 +72,9 @@ int main(int argc, char** argv) {
   app::QtDialogs dialogs(QString::fromUtf8(app::kAppTitle));
   // Qt has set the process locale from the environment by now.
   app::TFrmMain window(app::FrmMainDeps{driver->tmex(), clock, dialogs, timers, files,
-                                        core::ProcessLocaleSeparators(), options.answers});
+                                        core::ProcessLocaleSeparators(), answers});
   dialogs.SetOwner(&window);
   window.show();
-  if (!screenshot_dir.empty()) app::SaveTabScreenshots(window, screenshot_dir);
+  if (options.screenshot_dir) app::SaveTabScreenshots(window, *options.screenshot_dir);
   return QApplication::exec();
 }

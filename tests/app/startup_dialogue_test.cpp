@@ -161,67 +161,6 @@ TEST(StartupDialogue, JournalWithoutIntervalAsksOnlyTheInterval) {
   EXPECT_EQ(dialogs.shown, std::vector<std::string>{kText});
 }
 
-struct OptionsCase {
-  const char* name;
-  std::vector<std::string> args;
-  std::optional<bool> journal;
-  std::string folder;
-  std::optional<int> interval;
-  std::string bus;
-  std::string adapter;
-};
-void PrintTo(const OptionsCase& c, std::ostream* os) { *os << c.name; }
-
-class StartupOptionsGood : public testing::TestWithParam<OptionsCase> {};
-
-TEST_P(StartupOptionsGood, Parses) {
-  const OptionsCase& c = GetParam();
-  const StartupOptions o = ParseStartupOptions(c.args);
-  EXPECT_EQ(o.answers.journal, c.journal);
-  EXPECT_EQ(o.answers.folder, c.folder);
-  EXPECT_EQ(o.answers.interval, c.interval);
-  EXPECT_EQ(o.bus_file, c.bus);
-  EXPECT_EQ(o.adapter, c.adapter);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Args, StartupOptionsGood,
-    testing::Values(OptionsCase{"Nothing", {}, std::nullopt, "", std::nullopt, "", ""},
-                    OptionsCase{"BusNoJournal",
-                                {"--bus", "b.json", "--no-journal"},
-                                false,
-                                "",
-                                std::nullopt,
-                                "b.json",
-                                ""},
-                    OptionsCase{
-                        "JournalInterval",
-                        {"--journal", "/tmp/j", "--interval", "60", "--adapter", "ds2490:2"},
-                        true,
-                        "/tmp/j",
-                        60,
-                        "",
-                        "ds2490:2"},
-                    OptionsCase{"IntervalAlone", {"--interval", "4"}, std::nullopt, "", 4, "", ""}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-class StartupOptionsBad : public testing::TestWithParam<std::vector<std::string>> {};
-
-TEST_P(StartupOptionsBad, Refused) {
-  EXPECT_THROW(ParseStartupOptions(GetParam()), StartupOptionsError);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Args, StartupOptionsBad,
-    testing::Values(std::vector<std::string>{"--bus"}, std::vector<std::string>{"--journal", ""},
-                    std::vector<std::string>{"--interval", "0"},
-                    std::vector<std::string>{"--interval", "-3"},
-                    std::vector<std::string>{"--interval", "x"},
-                    std::vector<std::string>{"--bus", "a", "--adapter", "b"},
-                    std::vector<std::string>{"--journal", "/j", "--no-journal"},
-                    std::vector<std::string>{"--no-journal", "--interval", "5"},
-                    std::vector<std::string>{"--frobnicate"}, std::vector<std::string>{"stray"}));
-
 TEST(ParseIntervalEntry, WholeNumbersOnly) {
   EXPECT_EQ(ParseIntervalEntry("30"), 30);
   EXPECT_EQ(ParseIntervalEntry("+8"), 8);
