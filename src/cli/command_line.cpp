@@ -92,19 +92,6 @@ OneValue ValueOf(const CLI::Option& option) {
   return {option.results().front(), std::nullopt};
 }
 
-// "NAME: rest" or "NAME rest" from a CLI11 message, for the listed option
-// the message is about.
-std::optional<std::string> OptionNamedIn(const std::string& message,
-                                         const std::vector<std::string>& names) {
-  for (const auto& name : names) {
-    if (message.rfind(name, 0) == 0 && message.size() > name.size() &&
-        (message[name.size()] == ':' || message[name.size()] == ' ')) {
-      return name;
-    }
-  }
-  return std::nullopt;
-}
-
 std::string StripPrefix(const std::string& text, const std::string& prefix) {
   return text.rfind(prefix, 0) == 0 ? text.substr(prefix.size()) : text;
 }
@@ -241,7 +228,10 @@ void CommandLine::Needs(const std::string& option, const std::string& needed) {
 
 void CommandLine::Config(std::optional<std::string>& field, const std::string& description) {
   CLI::Option* option = app_.set_config("--config", "", description);
-  option->type_name("FILE");
+  // As a text option: no value is the program's refusal, not CLI11's taking
+  // the next option for the file. Given twice, both files are read, then
+  // refused.
+  option->type_name("FILE")->expected(0, 1)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   listed_.push_back("--config");
   config_ = &field;
 }
@@ -262,8 +252,12 @@ std::optional<Problem> CommandLine::Parse(const std::vector<std::string>& args) 
   try {
     std::vector<std::string> reversed(args.rbegin(), args.rend());  // as CLI11 takes them
     app_.parse(reversed);
-  } catch (const CLI::FileError&) {
-    return Problem{Problem::Kind::kConfigUnreadable, config_file(), {}, {}};
+  } catch (const CLI::FileError& e) {
+    // CLI11 names the file it could not open; the size check does not.
+    const std::string message = e.what();
+    const std::string named = StripSuffix(message, " was not readable (missing?)");
+    return Problem{
+        Problem::Kind::kConfigUnreadable, named != message ? named : config_file(), {}, {}};
   } catch (const CLI::ConfigError& e) {
     const std::string message = e.what();
     const std::string extra = StripPrefix(message, "INI was not able to parse ");
@@ -279,11 +273,6 @@ std::optional<Problem> CommandLine::Parse(const std::vector<std::string>& args) 
       return Problem{Problem::Kind::kConfigNotASetting, config_file(), fixed, {}};
     return Problem{Problem::Kind::kOther, {}, config_file() + ": " + message, {}};  // too large
   } catch (const CLI::ParseError& e) {
-    auto names = listed_;
-    names.push_back("--config");
-    if (const auto name = OptionNamedIn(e.what(), names)) {
-      return Problem{Problem::Kind::kNeedsValue, *name, {}, {}};
-    }
     return Problem{Problem::Kind::kOther, {}, e.what(), {}};
   }
   for (const auto& extra : app_.remaining()) {
@@ -293,11 +282,9 @@ std::optional<Problem> CommandLine::Parse(const std::vector<std::string>& args) 
     return Problem{Problem::Kind::kUnexpectedArgument, extra, {}, {}};
   }
   if (config_) {
-    const CLI::Option* option = app_.get_option("--config");
-    if (option->count() > 0) {
-      if (config_file().empty()) return Problem{Problem::Kind::kNeedsValue, "--config", {}, {}};
-      *config_ = config_file();
-    }
+    auto one = ValueOf(*app_.get_option("--config"));
+    if (one.problem) return one.problem;
+    *config_ = one.value;
   }
   for (const auto* list : {&checks_, &relations_}) {
     for (const auto& check : *list) {

@@ -65,6 +65,13 @@ TEST_F(ConfigFile, CommandLineOverridesIt) {
   EXPECT_EQ(parsed.options->cycles, 5);
 }
 
+TEST_F(ConfigFile, GivenTwiceIsRefused) {
+  const std::string file = Write("cycles = 5\n");
+  const auto parsed = ParseOptions({"--config", file, "--config=" + file});
+  EXPECT_FALSE(parsed.options);
+  EXPECT_EQ(parsed.error, "--config is given twice");
+}
+
 TEST_F(ConfigFile, ItsValuesPassTheSameChecks) {
   struct Case {
     const char* text;
@@ -119,6 +126,7 @@ TEST(ConfigFileRefused, WhenItCannotBeReadOrIsNoFile) {
            Case{{"--config", "/dev/zero"}, "/dev/zero: larger than 1 MiB"},
            Case{{"--config"}, "--config needs a value"},
            Case{{"--config", ""}, "--config needs a value"},
+           Case{{"--config", "--scan"}, "--config needs a value"},
        }) {
     SCOPED_TRACE(c.error);
     const auto parsed = ParseOptions(c.args);
