@@ -10,8 +10,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-# nlohmann-json, header-only, is staged from the build machine.
+# nlohmann-json and CLI11, header-only, are staged from the build machine.
 set(nlohmann_json_DIR ${CMAKE_CURRENT_LIST_DIR}/mingw)
+set(CLI11_DIR ${CMAKE_CURRENT_LIST_DIR}/mingw)
 # The programs carry their C++ runtime, so a bare Windows (or Wine) runs them.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")

@@ -1,14 +1,5 @@
-# nlohmann-json for the Windows cross build: the header-only library of the
-# build machine, staged on its own so that /usr/include (the build
-# machine's C library) stays out of the Windows include path.
+# nlohmann-json for the Windows cross build.
+include(${CMAKE_CURRENT_LIST_DIR}/StageHeaders.cmake)
 set(nlohmann_json_VERSION 3.11.0)
-set(_orvel_json_stage ${CMAKE_BINARY_DIR}/mingw-include)
-if(NOT EXISTS ${_orvel_json_stage}/nlohmann/json.hpp)
-  file(COPY /usr/include/nlohmann DESTINATION ${_orvel_json_stage})
-endif()
-if(NOT TARGET nlohmann_json::nlohmann_json)
-  add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)
-  set_target_properties(nlohmann_json::nlohmann_json PROPERTIES
-    INTERFACE_INCLUDE_DIRECTORIES ${_orvel_json_stage})
-endif()
+orvel_stage_headers(nlohmann_json::nlohmann_json nlohmann)
 set(nlohmann_json_FOUND TRUE)

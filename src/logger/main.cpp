@@ -48,6 +48,7 @@ int main(int argc, char** argv) {
   }
 
   if (options.scan) return logger::RunScan(*driver, clock, std::cout, std::cerr);
+  const auto service = logger::SystemServiceNotifier();
   return logger::RunPolls(*driver, clock, virtual_clock ? &*virtual_clock : nullptr, options,
-                          logger::StandardOutput(), std::cerr);
+                          logger::StandardOutput(), std::cerr, service.get());
 }

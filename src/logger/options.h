@@ -5,31 +5,17 @@
 #include <string>
 #include <vector>
 
-#include "web/station_web.h"
-#include "publish/mqtt_options.h"
+#include "cli/common_options.h"
 
 namespace orvel::logger {
 
-// The logger's command line:
+// The logger's command line (and configuration file):
 //   orvel-logger [--bus FILE | --adapter SPEC] [--journal DIR] [--interval SECONDS]
-//                [--cycles N] [--virtual-time] [--scan] [--help] [--version]
-//                [--metrics [ADDR:]PORT] [--http [ADDR:]PORT] [--names FILE]
-//                [--mqtt URL [--station NAME] [--mqtt-ca FILE] [--mqtt-credentials FILE]
-//                 [--mqtt-queue N]]
-struct Options {
-  std::optional<std::string> bus;      // the simulated bus of this file
-  std::optional<std::string> adapter;  // a real adapter, such as ds2480b:/dev/ttyUSB0
-  std::optional<std::string> journal;  // journal on, into this folder
-  std::optional<int> interval;         // the interval entry in seconds; unset: default
+//                [--cycles N] [--virtual-time] [--scan] [--config FILE] [--help] [--version]
+struct Options : cli::CommonOptions {
   std::optional<std::int64_t> cycles;  // stop after this many polls
-  web::WebOptions web;                 // --metrics, --http, --names
   bool virtual_time = false;
   bool scan = false;
-  bool fast = false;
-  std::optional<int> rescan_every;  // with --fast: polls between searches
-  bool help = false;
-  bool version = false;
-  publish::MqttOptions mqtt;  // nothing published without --mqtt
 };
 
 // The interval entry when --interval is not given.

@@ -15,6 +15,7 @@
 #include "measure/station.h"
 #include "measure/time_stamp.h"
 #include "measure/timer_service.h"
+#include "web/mqtt_counts.h"
 #include "web/station_web.h"
 #ifdef ORVEL_HAVE_MQTT
 #include "publish/mqtt_setup.h"
@@ -72,7 +73,10 @@ std::string FormatPollLine(const std::string& stamp,
 }
 
 int RunPolls(drivers::Driver& driver, core::Clock& clock, core::VirtualClock* virtual_clock,
-             const Options& options, const PollOutput::Write& out, std::ostream& err) {
+             const Options& options, const PollOutput::Write& out, std::ostream& err,
+             ServiceNotifier* service) {
+  NoServiceNotifier nobody;
+  ServiceNotifier& notifier = service != nullptr ? *service : nobody;
   if (options.journal) {
     std::error_code ec;
     if (!std::filesystem::is_directory(*options.journal, ec)) {
@@ -127,7 +131,14 @@ int RunPolls(drivers::Driver& driver, core::Clock& clock, core::VirtualClock* vi
   ConsoleWindow window;
   measure::OsJournalFiles files;
   // Before the station: its feed holds the page's listeners until the end.
+#ifdef ORVEL_HAVE_MQTT
+  std::optional<web::MqttCountsOf> mqtt_counts;
+  if (mqtt) mqtt_counts.emplace(*mqtt);
+  web::StationWeb web(options.web, options.mqtt.station.value_or(web::HostName()),
+                      mqtt_counts ? &*mqtt_counts : nullptr);
+#else
   web::StationWeb web(options.web, web::HostName());
+#endif
   const core::LocaleSeparators separators = core::ProcessLocaleSeparators();
   measure::Station station(
       driver.tmex(), window.Controls(),
@@ -142,7 +153,12 @@ int RunPolls(drivers::Driver& driver, core::Clock& clock, core::VirtualClock* vi
 
   PollOutput output(out, err);
   std::int64_t polls = 0;
+  bool ready = false;
   station.poll().OnPollEnd = [&] {
+    if (!ready && station.poll().GoodScans() > 0) {
+      ready = true;
+      notifier.Ready();
+    }
     // Nobody reads the values any more: close as on a termination signal.
     if (!output.Put(FormatPollLine(measure::JournalStamp(clock.Now(), separators), window.Texts()) +
                     '\n')) {
@@ -150,13 +166,17 @@ int RunPolls(drivers::Driver& driver, core::Clock& clock, core::VirtualClock* vi
     }
     if (options.cycles && ++polls >= *options.cycles) station.FormCloseQuery();
   };
-  loop.onTick = [&](std::uint32_t n) { station.Tick(n); };
+  loop.onTick = [&](std::uint32_t n) {
+    notifier.Alive();
+    station.Tick(n);
+  };
   loop.onClose = [&] { station.FormCloseQuery(); };
   loop.CatchTerminationSignals();
 
   station.FillPortAndAdapterLists();
   station.Start();
   loop.Run([&] { return station.flagExit() == measure::kDriverClosed; }, manual, virtual_clock);
+  notifier.Stopping();
   // A close that found the poll timer off (never started, or a run that
   // ended without a tick) still closes the driver.
   if (station.flagExit() != measure::kDriverClosed) {

@@ -1,13 +1,10 @@
 #pragma once
 
 #include <optional>
-#include <stdexcept>
 #include <string>
-#include <vector>
 
 #include "core/platform.h"
 #include "core/settings.h"
-#include "measure/fast_mode.h"
 
 namespace orvel::measure {
 
@@ -40,26 +37,5 @@ inline bool FolderButtonEnabled(const core::StartupSettings& settings) {
 // The interval entry as a whole number (surrounding blanks allowed), or
 // nothing when it is not one or does not fit.
 std::optional<int> ParseIntervalEntry(const std::string& text);
-
-// The command line shared by the unattended viewer start.
-struct StartupOptions {
-  StartupAnswers answers;
-  std::string bus_file;  // --bus FILE: the simulated bus
-  std::string adapter;   // --adapter SPEC: a real adapter
-  FastMode fast;         // --fast, --rescan-every N
-  bool help = false;
-  bool version = false;
-};
-
-class StartupOptionsError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-// Throws StartupOptionsError naming the offending argument.
-StartupOptions ParseStartupOptions(const std::vector<std::string>& args);
-
-// One line per option, for --help.
-std::string StartupOptionsUsage(const std::string& program);
 
 }  // namespace orvel::measure

@@ -13,23 +13,11 @@
 #include "board/station_counters.h"
 #include "measure/reading_feed.h"
 #include "web/listen_address.h"
+#include "web/web_options.h"
 
 namespace orvel::web {
 
 class WebServer;
-
-// The web options both front ends take: --metrics [ADDR:]PORT,
-// --http [ADDR:]PORT and --names FILE.
-struct WebOptions {
-  std::optional<std::string> metrics;
-  std::optional<std::string> http;
-  std::optional<std::string> names;
-
-  bool any() const { return metrics || http; }
-};
-
-// An empty string, or the line saying which option is wrong.
-std::string CheckWebOptions(const WebOptions& options);
 
 // Takes the three options ("--http PORT" or "--http=PORT") out of `args`,
 // leaving the others for the front end's own parser; an empty string, or

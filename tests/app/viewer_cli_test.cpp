@@ -55,7 +55,11 @@ INSTANTIATE_TEST_SUITE_P(
                     CliCase{"MissingJournalFolder", "--journal /nonexistent/orvel --interval 5", 2,
                             "/nonexistent/orvel"},
                     CliCase{"MissingBusFile", "--bus /nonexistent/bus.json --no-journal", 2,
-                            "/nonexistent/bus.json"}),
+                            "/nonexistent/bus.json"},
+                    CliCase{"MissingConfigFile", "--config /nonexistent/orvel.conf", 2,
+                            "orvel-viewer: /nonexistent/orvel.conf: cannot be read\n"},
+                    CliCase{"LoggerOnlyOption", "--config /dev/null --cycles 3", 2,
+                            "unknown argument '--cycles'"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 #ifdef ORVEL_HAVE_MQTT

@@ -2,6 +2,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -137,7 +138,42 @@ INSTANTIATE_TEST_SUITE_P(
                     Refusal{{"--bus", "/nonexistent/bus.json", "--scan"},
                             "orvel-logger: /nonexistent/bus.json: cannot be read\n"},
                     Refusal{{"--bus", "/dev/zero", "--scan"},
-                            "orvel-logger: /dev/zero: larger than 16 MiB\n"}));
+                            "orvel-logger: /dev/zero: larger than 16 MiB\n"},
+                    Refusal{{"--config", "/nonexistent/orvel.conf"},
+                            "orvel-logger: /nonexistent/orvel.conf: cannot be read (see --help)\n"},
+                    Refusal{{"--config", "/dev/zero", "--scan"},
+                            "orvel-logger: /dev/zero: larger than 1 MiB (see --help)\n"}));
+
+// A run through a configuration file is the run of its command line, and
+// the command line still overrides the file.
+TEST(LoggerCli, ConfigurationFileRunsAsItsCommandLine) {
+  const fs::path file =
+      fs::temp_directory_path() / ("orvel-logger-conf-" + std::to_string(::getpid()) + ".conf");
+  std::ofstream(file) << "# the demo bus\nbus = \"" << Example("demo.json")
+                      << "\"\nvirtual-time = true\ncycles = 5\ninterval = 30\n";
+  const LoggerRun by_file = RunLogger({"--config", file.string(), "--cycles", "3"});
+  std::ofstream(file, std::ios::app) << "jornal = \"/tmp\"\n";
+  const LoggerRun misspelt = RunLogger({"--config", file.string()});
+  fs::remove(file);
+  const LoggerRun by_args = RunLogger(
+      {"--bus", Example("demo.json"), "--virtual-time", "--cycles", "3", "--interval", "30"});
+  EXPECT_EQ(by_file.status, 0) << by_file.err;
+  EXPECT_EQ(by_file.err, by_args.err);
+  // The same polls: the virtual clock starts at the real time, so the stamps
+  // and the sensors' values in time may differ, the lines' fields may not.
+  const auto fields = [](const std::string& out) {
+    std::string names;
+    for (char c : out) names += (c == '=' || c == '\n') ? std::string(1, c) : "";
+    return names;
+  };
+  EXPECT_EQ(std::count(by_file.out.begin(), by_file.out.end(), '\n'), 3) << by_file.out;
+  EXPECT_EQ(fields(by_file.out), fields(by_args.out));
+  EXPECT_NE(by_file.out.find("stat1=\"Адаптер найден"), std::string::npos) << by_file.out;
+  EXPECT_EQ(misspelt.status, 2);
+  EXPECT_EQ(misspelt.out, "");
+  EXPECT_EQ(misspelt.err,
+            "orvel-logger: " + file.string() + ": unknown key 'jornal' (see --help)\n");
+}
 
 struct BadBus {
   const char* name;
