@@ -104,10 +104,10 @@ int main(int argc, char** argv) {
   // Qt has set the process locale from the environment by now.
   // One names file for the overview and the page; a name given in the
   // overview shows on the page too.
-  app::FrmMainDeps deps{driver->tmex(), clock,   dialogs, timers, files,
-                        core::ProcessLocaleSeparators(), answers};
-  deps.fast = measure::FastMode{options.fast,
-                                options.rescan_every.value_or(measure::kDefaultRescanEvery)};
+  app::FrmMainDeps deps{
+      driver->tmex(), clock, dialogs, timers, files, core::ProcessLocaleSeparators(), answers};
+  deps.fast =
+      measure::FastMode{options.fast, options.rescan_every.value_or(measure::kDefaultRescanEvery)};
   if (options.web.names) deps.namesFile = *options.web.names;
   deps.renamed = [&web](const onewire::RomCode& rom, const std::string& name) {
     web.board().SetName(rom, name);

@@ -219,7 +219,11 @@ void CommandLine::Exclude(const std::string& a, const std::string& b) {
 void CommandLine::Needs(const std::string& option, const std::string& needed) {
   relations_.push_back(
       [this, option, needed](const std::vector<std::string>&) -> std::optional<Problem> {
-        if (FlagSet(*app_.get_option(option)) && app_.get_option(needed)->count() == 0) {
+        // A flag counts when it is true ("fast = off" in a file is no use of
+        // it); any other option when it is given at all.
+        const CLI::Option& given = *app_.get_option(option);
+        const bool used = given.get_type_name().empty() ? FlagSet(given) : given.count() > 0;
+        if (used && app_.get_option(needed)->count() == 0) {
           return Problem{Problem::Kind::kNeedsOption, option, needed, {}};
         }
         return std::nullopt;

@@ -12,7 +12,7 @@ namespace orvel::cli {
 // answer the journal questions up front; --no-journal answers no.
 struct ViewerOptions : CommonOptions {
   bool no_journal = false;
-  std::optional<std::string> screenshot_dir;  // not in --help: the screenshot script's way in
+  std::optional<std::string> screenshot_dir;      // not in --help: the screenshot script's way in
   std::optional<std::string> screenshot_journal;  // the journal its history picture shows
 };
 

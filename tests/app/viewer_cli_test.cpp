@@ -68,9 +68,9 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         CliCase{"Help", "--help", 0, "--mqtt-credentials FILE"},
         CliCase{"BadUrl", "--mqtt http://broker --no-journal", 2, "mqtt:// or mqtts://"},
-        CliCase{"StationWithoutMqtt", "--station lab --no-journal", 2, "need --mqtt"},
+        CliCase{"StationWithoutMqtt", "--station lab --no-journal", 2, "--station needs --mqtt"},
         CliCase{"QueueZero", "--mqtt mqtt://b --mqtt-queue=0 --no-journal", 2,
-                "--mqtt-queue expects"},
+                "--mqtt-queue needs a whole number"},
         CliCase{"Twice", "--mqtt mqtt://a --mqtt=mqtt://b --no-journal", 2,
                 "--mqtt is given twice"},
         CliCase{"NoCredentials", "--mqtt mqtt://b --mqtt-credentials /nonexistent/c --no-journal",

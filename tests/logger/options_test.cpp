@@ -119,10 +119,10 @@ INSTANTIATE_TEST_SUITE_P(
         BadArgs{{"--mqtt", "mqtt://a", "--mqtt=mqtt://b"}, "--mqtt is given twice"},
         BadArgs{{"--mqtt", "mqtt://a", "--mqtt-queue", "0"},
                 "--mqtt-queue expects a whole number from 1 to 10000000, not \"0\""},
-        BadArgs{{"--station", "lab"},
-                "--station, --mqtt-ca, --mqtt-credentials and --mqtt-queue need --mqtt"},
-        BadArgs{{"--mqtt-queue", "10"},
-                "--station, --mqtt-ca, --mqtt-credentials and --mqtt-queue need --mqtt"}));
+        BadArgs{{"--station", "lab"}, "--station needs --mqtt"},
+        BadArgs{{"--mqtt-ca", "ca.pem"}, "--mqtt-ca needs --mqtt"},
+        BadArgs{{"--mqtt-credentials", "c"}, "--mqtt-credentials needs --mqtt"},
+        BadArgs{{"--mqtt-queue", "10"}, "--mqtt-queue needs --mqtt"}));
 
 }  // namespace
 }  // namespace orvel::logger
