@@ -117,8 +117,14 @@ std::string Usage() {
          "Reads the 1-Wire sensors and prints what the window would show, one line per poll.\n"
          "\n"
          "  --bus FILE          the simulated bus described by FILE (JSON)\n"
+#ifdef _WIN32
+         "  --adapter SPEC      the driver library's adapter: tmex (its default port) or\n"
+         "                      tmex:PORT:TYPE (ORVEL_TMEX_LIBRARY names a library in\n"
+         "                      place of the vendor's)\n"
+#else
          "  --adapter SPEC      a real adapter: ds2480b:/dev/ttyUSB0, ds9097e:/dev/ttyS0,\n"
          "                      ds2490, ds2490:2\n"
+#endif
          "                      (without --bus or --adapter: the platform's driver and its\n"
          "                      default port)\n"
          "  --journal DIR       keep the CSV journal in DIR\n"

@@ -126,8 +126,13 @@ std::string StartupOptionsUsage(const std::string& program) {
   return "usage: " + program +
          " [--bus FILE | --adapter SPEC] [--journal DIR | --no-journal] [--interval SECONDS]\n"
          "  --bus FILE        the simulated bus described in FILE\n"
+#ifdef _WIN32
+         "  --adapter SPEC    the driver library's adapter: tmex (its default port) or\n"
+         "                    tmex:PORT:TYPE\n"
+#else
          "  --adapter SPEC    a real adapter (ds2480b:/dev/ttyUSB0, ds9097e:/dev/ttyS0,\n"
          "                    ds2490, ds2490:2)\n"
+#endif
          "  --journal DIR     keep a journal in DIR without asking\n"
          "  --no-journal      keep no journal, without asking\n"
          "  --interval N      journal and poll interval in seconds, without asking\n"

@@ -1,0 +1,121 @@
+// Program entry of the Windows viewer: options, the driver, the window, the
+// loop.
+#include <shellapi.h>
+#include <windows.h>
+
+#include <clocale>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/form_texts.h"
+#include "core/real_clock.h"
+#include "drivers/driver_choice.h"
+#include "measure/journal_files.h"
+#include "measure/startup_dialogue.h"
+#include "measure/timer_service.h"
+#include "win32/main_window.h"
+#include "win32/screenshots.h"
+#include "win32/wide_text.h"
+#include "win32/win32_dialogs.h"
+
+namespace {
+
+constexpr int kExitBadArguments = 2;
+
+// A GUI program has no console of its own: its text goes to the console it
+// was started from, if any.
+void UseParentConsole() {
+  const HANDLE err = ::GetStdHandle(STD_ERROR_HANDLE);
+  if (err != nullptr && err != INVALID_HANDLE_VALUE) return;  // redirected, or Wine's terminal
+  if (!::AttachConsole(ATTACH_PARENT_PROCESS)) return;
+  ::SetConsoleOutputCP(CP_UTF8);
+  std::freopen("CONOUT$", "w", stdout);
+  std::freopen("CONOUT$", "w", stderr);
+}
+
+// Said on the console, or in a box where there is none.
+int Fail(const std::string& message, const std::string& usage = {}) {
+  const std::string text = "orvel-viewer: " + message + "\n";
+  if (::GetConsoleWindow() == nullptr && ::GetStdHandle(STD_ERROR_HANDLE) == nullptr) {
+    ::MessageBoxW(nullptr, orvel::win32::Wide(usage + text).c_str(),
+                  orvel::win32::Wide(orvel::app::kAppTitle).c_str(), MB_OK | MB_ICONERROR);
+  } else {
+    std::fputs(usage.c_str(), stderr);
+    std::fputs(text.c_str(), stderr);
+  }
+  return kExitBadArguments;
+}
+
+std::vector<std::string> Arguments() {
+  int count = 0;
+  LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  std::vector<std::string> args;
+  for (int i = 1; i < count; ++i) args.push_back(orvel::win32::Utf8(wide[i]));
+  ::LocalFree(wide);
+  return args;
+}
+
+}  // namespace
+
+int main() {
+  using namespace orvel;
+  std::setlocale(LC_ALL, "");  // the decimal sign and date separators of the user's locale
+  UseParentConsole();
+  std::vector<std::string> args = Arguments();
+  // Not in --help: the Wine proof's way in.
+  std::string screenshot_dir;
+  for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+    if (args[i] == "--screenshot-dir") {
+      screenshot_dir = args[i + 1];
+      args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
+                 args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+      break;
+    }
+  }
+
+  measure::StartupOptions options;
+  try {
+    options = measure::ParseStartupOptions(args);
+  } catch (const measure::StartupOptionsError& e) {
+    return Fail(e.what(), measure::StartupOptionsUsage("orvel-viewer"));
+  }
+  if (options.help) {
+    std::fputs(measure::StartupOptionsUsage("orvel-viewer").c_str(), stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("%s%s\n", app::kAppTitle, measure::kVersionSuffix);
+    return 0;
+  }
+  if (options.answers.journal.value_or(false) &&
+      !std::filesystem::is_directory(std::filesystem::u8path(options.answers.folder))) {
+    return Fail("journal folder '" + options.answers.folder + "' is not a folder");
+  }
+
+  // A bad bus file or adapter is refused before any window.
+  core::RealClock clock;
+  std::unique_ptr<drivers::Driver> driver;
+  try {
+    drivers::DriverChoice choice;
+    if (!options.bus_file.empty()) choice.bus_file = options.bus_file;
+    if (!options.adapter.empty()) choice.adapter = options.adapter;
+    driver = drivers::OpenDriver(choice, clock);
+  } catch (const drivers::DriverChoiceError& e) {
+    return Fail(e.what());
+  }
+  if (const std::string warning = driver->Warning(); !warning.empty())
+    std::fprintf(stderr, "orvel-viewer: %s\n", warning.c_str());
+
+  measure::ThreadTimerService timers;
+  measure::OsJournalFiles files;
+  win32::Win32Dialogs dialogs(win32::Wide(app::kAppTitle));
+  win32::MainWindow window(win32::MainWindowDeps{driver->tmex(), clock, dialogs, timers, files,
+                                                 core::ProcessLocaleSeparators(), options.answers});
+  dialogs.SetOwner(window.handle());
+  window.FormCreate();
+  if (!screenshot_dir.empty()) win32::SaveTabScreenshots(window, win32::Wide(screenshot_dir));
+  return window.Run();
+}
