@@ -1,7 +1,8 @@
 // Program entry of the Windows viewer: options, the driver, the window, the
 // loop.
-#include <shellapi.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include <clocale>
 #include <cstdio>

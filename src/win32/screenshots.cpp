@@ -1,7 +1,8 @@
 #include "win32/screenshots.h"
 
-#include <commctrl.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <commctrl.h>
 
 #include <cstdio>
 #include <vector>
