@@ -134,7 +134,9 @@ bool Win32Dialogs::AskYesNo(const std::string& question) {
 }
 
 std::string Win32Dialogs::ChooseFolder(const std::string& title) {
-  const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  // The shell's browser needs COM on this thread; it stays for the
+  // thread's life (the first call's initialisation is the one that counts).
+  ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   std::wstring current(MAX_PATH, L'\0');
   current.resize(::GetCurrentDirectoryW(MAX_PATH, current.data()));
   const std::wstring caption = Wide(title);
@@ -151,7 +153,6 @@ std::string Win32Dialogs::ChooseFolder(const std::string& title) {
       chosen = Utf8(path.data());
     ::CoTaskMemFree(list);
   }
-  if (SUCCEEDED(com)) ::CoUninitialize();
   return chosen;
 }
 
