@@ -92,7 +92,8 @@ int main() {
     return 0;
   }
   if (options.answers.journal.value_or(false) &&
-      !std::filesystem::is_directory(std::filesystem::u8path(options.answers.folder))) {
+      !std::filesystem::is_directory(std::filesystem::path(
+          std::u8string(reinterpret_cast<const char8_t*>(options.answers.folder.c_str()))))) {
     return Fail("journal folder '" + options.answers.folder + "' is not a folder");
   }
 
