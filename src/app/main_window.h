@@ -10,19 +10,11 @@
 #include "app/qt_tick_poster.h"
 #include "measure/startup_dialogue.h"
 #include "measure/station.h"
+#include "measure/window_deps.h"
 
 namespace orvel::app {
 
-// What the window is built on; all of it outlives the window.
-struct FrmMainDeps {
-  onewire::Tmex& tmex;
-  core::Clock& clock;
-  core::Dialogs& dialogs;
-  measure::TimerService& timers;
-  measure::JournalFiles& files;
-  core::LocaleSeparators separators;
-  measure::StartupAnswers answers;  // questions answered on the command line
-};
+using FrmMainDeps = measure::WindowDeps;
 
 // The main window: the controls, the real dialogues and timers, and the
 // units of the station they are handed to. A view: every event is forwarded

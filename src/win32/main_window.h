@@ -6,22 +6,14 @@
 
 #include "measure/startup_dialogue.h"
 #include "measure/station.h"
+#include "measure/window_deps.h"
 #include "win32/win32_dialogs.h"
 #include "win32/win32_form.h"
 #include "win32/win32_platform.h"
 
 namespace orvel::win32 {
 
-// What the window is built on; all of it outlives the window.
-struct MainWindowDeps {
-  onewire::Tmex& tmex;
-  core::Clock& clock;
-  core::Dialogs& dialogs;
-  measure::TimerService& timers;
-  measure::JournalFiles& files;
-  core::LocaleSeparators separators;
-  measure::StartupAnswers answers;  // questions answered on the command line
-};
+using MainWindowDeps = measure::WindowDeps;
 
 // The main window: the Win32 controls, and the units of the station they
 // are handed to. A view: every event is forwarded to a station handler.
