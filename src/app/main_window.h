@@ -15,6 +15,7 @@
 #include "board/sensor_board.h"
 #include "measure/startup_dialogue.h"
 #include "measure/station.h"
+#include "measure/window_deps.h"
 
 namespace orvel::app {
 

@@ -6,11 +6,20 @@ namespace orvel::cli {
 
 void AddCommonOptions(CommandLine& line, CommonOptions& options) {
   line.Text("--bus", options.bus, "FILE", "the simulated bus described by FILE (JSON)");
+#ifdef _WIN32
+  line.Text("--adapter", options.adapter, "SPEC",
+            "the driver library's adapter: tmex (its default port) or\n"
+            "tmex:PORT:TYPE (ORVEL_TMEX_LIBRARY names a library in\n"
+            "place of the vendor's)\n"
+            "(without --bus or --adapter: the platform's driver and its\n"
+            "default port)");
+#else
   line.Text("--adapter", options.adapter, "SPEC",
             "a real adapter: ds2480b:/dev/ttyUSB0, ds9097e:/dev/ttyS0,\n"
             "ds2490, ds2490:2\n"
             "(without --bus or --adapter: the platform's driver and its\n"
             "default port)");
+#endif
   line.Text("--journal", options.journal, "DIR", "keep the CSV journal in DIR");
   line.Number("--interval", options.interval, 1, std::numeric_limits<int>::max(),
               "a whole number of seconds above 0", "SECONDS", "poll and journal interval");

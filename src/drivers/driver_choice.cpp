@@ -1,6 +1,7 @@
 #include "drivers/driver_choice.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <utility>
 
 #include "onewire/sim/simulated_driver.h"
@@ -26,18 +27,22 @@ class SimulatedBusDriver final : public Driver {
 
 // A platform without a 1-Wire driver: no default port, and every session
 // start fails with a driver error, which the scan reports in its status.
+// The reason the driver could not be had is the warning.
 class NoDriver final : public Driver {
  public:
-  NoDriver()
-      : tmex_(
+  explicit NoDriver(std::string reason)
+      : reason_(std::move(reason)),
+        tmex_(
             [](std::int16_t, std::int16_t, std::int32_t* error) {
               *error = onewire::kTmexNoDriver;
               return std::shared_ptr<onewire::OneWireMaster>();
             },
             std::nullopt, "no 1-Wire driver") {}
   onewire::Tmex& tmex() override { return tmex_; }
+  std::string Warning() const override { return reason_; }
 
  private:
+  std::string reason_;
   onewire::TmexOverMaster tmex_;
 };
 
@@ -59,15 +64,40 @@ class LinuxAdapterDriver final : public Driver {
   onewire::TmexOverMaster tmex_;
 };
 #else
-// The vendor's driver library.
+// The vendor's driver library, or the stand-in the user named.
 class DllDriver final : public Driver {
  public:
-  explicit DllDriver(std::unique_ptr<onewire::TmexDll> dll) : dll_(std::move(dll)) {}
+  DllDriver(std::unique_ptr<onewire::TmexDll> dll, std::string name)
+      : dll_(std::move(dll)), name_(std::move(name)) {}
   onewire::Tmex& tmex() override { return *dll_; }
+  std::string Warning() const override {
+    if (!dll_->simulated()) return {};
+    return "the driver library " + name_ +
+           " is the stand-in on a simulated bus: its readings are made up";
+  }
 
  private:
   std::unique_ptr<onewire::TmexDll> dll_;
+  std::string name_;
 };
+
+constexpr char kLibraryVariable[] = "ORVEL_TMEX_LIBRARY";
+
+// The vendor's library unless the user names another. A stand-in found
+// under the vendor's name is refused: only an explicit choice loads one.
+std::unique_ptr<DllDriver> LoadDriverLibrary(std::string* error) {
+  const char* named = std::getenv(kLibraryVariable);
+  const bool chosen = named != nullptr && *named != '\0';
+  const std::string library = chosen ? named : onewire::TmexDll::DefaultLibraryName();
+  auto dll = onewire::TmexDll::Load(library, error);
+  if (!dll) return nullptr;
+  if (dll->simulated() && !chosen) {
+    *error = library + " is the stand-in on a simulated bus, not the vendor's driver; name it in " +
+             kLibraryVariable + " to use it";
+    return nullptr;
+  }
+  return std::make_unique<DllDriver>(std::move(dll), library);
+}
 
 #endif
 
@@ -114,19 +144,20 @@ std::unique_ptr<Driver> OpenAdapter(const std::string& spec, core::Clock&) {
     port = std::make_pair(static_cast<std::int16_t>(num), static_cast<std::int16_t>(type));
   }
   std::string error;
-  auto dll = onewire::TmexDll::Load(onewire::TmexDll::DefaultLibraryName(), &error);
-  if (!dll) throw DriverChoiceError(error);
-  if (port) dll->OverrideDefaultPort(port->first, port->second);
-  return std::make_unique<DllDriver>(std::move(dll));
+  auto driver = LoadDriverLibrary(&error);
+  if (!driver) throw DriverChoiceError(error);
+  if (port)
+    static_cast<onewire::TmexDll&>(driver->tmex()).OverrideDefaultPort(port->first, port->second);
+  return driver;
 }
 
 // Without the library the program still runs: every session start fails
 // and the status text says so.
 std::unique_ptr<Driver> OpenPlatformDriver(core::Clock&) {
   std::string error;
-  auto dll = onewire::TmexDll::Load(onewire::TmexDll::DefaultLibraryName(), &error);
-  if (!dll) return std::make_unique<NoDriver>();
-  return std::make_unique<DllDriver>(std::move(dll));
+  auto driver = LoadDriverLibrary(&error);
+  if (!driver) return std::make_unique<NoDriver>(error);
+  return driver;
 }
 #endif
 

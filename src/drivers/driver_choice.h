@@ -18,6 +18,9 @@ class Driver {
   virtual ~Driver() = default;
   virtual onewire::Tmex& tmex() = 0;
   virtual sim::SimBus* simulated_bus() { return nullptr; }
+  // A line the user must see before any reading, such as that a driver
+  // library is the stand-in on a simulated bus; empty when there is none.
+  virtual std::string Warning() const { return {}; }
 };
 
 // Which driver the user asked for: a simulated bus file, a real adapter, or
@@ -40,7 +43,8 @@ std::unique_ptr<Driver> OpenDriver(const DriverChoice& choice, core::Clock& cloc
 std::unique_ptr<Driver> OpenAdapter(const std::string& spec, core::Clock& clock);
 
 // The platform's own driver with its default port, used when nothing was
-// chosen.
+// chosen. On Windows: the vendor's library by its own name, or the library
+// that ORVEL_TMEX_LIBRARY names.
 std::unique_ptr<Driver> OpenPlatformDriver(core::Clock& clock);
 
 }  // namespace orvel::drivers

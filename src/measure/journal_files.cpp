@@ -7,6 +7,8 @@
 
 #ifdef _WIN32
 #include <io.h>
+
+#include <filesystem>
 #else
 #include <unistd.h>
 #endif
@@ -15,8 +17,11 @@ namespace orvel::measure {
 namespace {
 
 #ifdef _WIN32
+// Paths are UTF-8 (the folder chooser's answer among them); the narrow
+// call would read them in the ANSI code page.
 int OpenAppend(const char* path) {
-  return ::_open(path, _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY, _S_IREAD | _S_IWRITE);
+  const std::filesystem::path wide(std::u8string(reinterpret_cast<const char8_t*>(path)));
+  return ::_wopen(wide.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY, _S_IREAD | _S_IWRITE);
 }
 std::int64_t SizeOf(int fd) { return ::_lseeki64(fd, 0, SEEK_END); }
 std::int64_t WriteTo(int fd, const char* data, std::size_t size) {

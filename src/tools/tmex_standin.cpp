@@ -3,7 +3,8 @@
 // convention, so that the Windows build's run-time loading path can be run
 // where no adapter (or no vendor library) is at hand, Wine included. The
 // bus comes from the file named by ORVEL_STANDIN_BUS, else a small built-in
-// one.
+// one. It has a file name of its own and exports one more operation that
+// marks it, so the program never takes it for the vendor's driver.
 #include <cstdlib>
 #include <memory>
 
@@ -100,3 +101,6 @@ ORVEL_EXPORT std::uint16_t ORVEL_TMEX_CALL TMCRC(std::int16_t n, std::uint8_t* b
                                                  std::uint16_t seed, std::int16_t type) {
   return Driver().TMCRC(n, buf, seed, type);
 }
+
+// The mark of the stand-in: the vendor's library has no such export.
+ORVEL_EXPORT std::int32_t ORVEL_TMEX_CALL OrvelSimulatedBus() { return 1; }

@@ -85,7 +85,9 @@ std::unique_ptr<TmexDll> TmexDll::Load(const std::string& library, std::string* 
     ::FreeLibrary(module);
     return nullptr;
   }
-  return std::unique_ptr<TmexDll>(new TmexDll(module, std::move(api)));
+  std::unique_ptr<TmexDll> dll(new TmexDll(module, std::move(api)));
+  dll->simulated_ = ::GetProcAddress(module, "OrvelSimulatedBus") != nullptr;
+  return dll;
 }
 
 TmexDll::TmexDll(void* module, std::unique_ptr<Api> api) : module_(module), api_(std::move(api)) {}

@@ -21,6 +21,10 @@ class TmexDll final : public Tmex {
   TmexDll(const TmexDll&) = delete;
   TmexDll& operator=(const TmexDll&) = delete;
 
+  // True for the stand-in built from the simulated bus, which marks itself
+  // with an export the vendor's library lacks.
+  bool simulated() const { return simulated_; }
+
   // The port the user named, reported as the default in place of the
   // library's own.
   void OverrideDefaultPort(std::int16_t port_num, std::int16_t port_type) {
@@ -58,6 +62,7 @@ class TmexDll final : public Tmex {
 
   void* module_;
   std::unique_ptr<Api> api_;
+  bool simulated_ = false;
   bool overridden_ = false;
   std::int16_t override_[2] = {0, 0};
 };
