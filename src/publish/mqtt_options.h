@@ -21,14 +21,4 @@ struct MqttOptions {
 inline constexpr std::size_t kDefaultMqttQueue = 10000;
 inline constexpr std::size_t kMostMqttQueue = 10000000;
 
-// The options' lines in --help.
-inline constexpr const char* kMqttUsage =
-    "  --mqtt URL          publish every reading to an MQTT broker: mqtt://host[:port]\n"
-    "                      or mqtts://host[:port] (TLS)\n"
-    "  --station NAME      the station's name in the topics (default: the host name)\n"
-    "  --mqtt-ca FILE      with mqtts: trust this CA (default: the system's CA store)\n"
-    "  --mqtt-credentials FILE  user name on the first line, password on the second\n"
-    "  --mqtt-queue N      readings kept while the broker is away (default 10000;\n"
-    "                      the oldest are dropped)\n";
-
 }  // namespace orvel::publish

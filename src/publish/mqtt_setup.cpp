@@ -14,51 +14,6 @@ std::string HostName() {
   return name;
 }
 
-std::string TakeMqttOptions(std::vector<std::string>& args, MqttOptions& options) {
-  std::optional<std::string> queue;
-  const std::pair<const char*, std::optional<std::string>*> fields[] = {
-      {"--mqtt", &options.url},
-      {"--station", &options.station},
-      {"--mqtt-ca", &options.caFile},
-      {"--mqtt-credentials", &options.credentials},
-      {"--mqtt-queue", &queue}};
-  std::size_t i = 0;
-  while (i < args.size()) {
-    const std::string arg = args[i];
-    const auto eq = arg.find('=');
-    const std::string name = arg.substr(0, eq);
-    const auto field = std::find_if(std::begin(fields), std::end(fields),
-                                    [&](const auto& f) { return name == f.first; });
-    if (field == std::end(fields)) {
-      ++i;
-      continue;
-    }
-    std::size_t taken = 1;
-    std::string value;
-    if (eq != std::string::npos) {
-      value = arg.substr(eq + 1);
-    } else if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) {
-      value = args[i + 1];
-      taken = 2;
-    }
-    if (value.empty()) return name + " needs a value";
-    if (field->second->has_value()) return name + " is given twice";
-    *field->second = value;
-    args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
-               args.begin() + static_cast<std::ptrdiff_t>(i + taken));
-  }
-  if (queue) {
-    std::size_t n = 0;
-    const auto [end, ec] = std::from_chars(queue->data(), queue->data() + queue->size(), n);
-    if (ec != std::errc() || end != queue->data() + queue->size() || n < 1 || n > kMostMqttQueue) {
-      return "--mqtt-queue expects a whole number from 1 to " + std::to_string(kMostMqttQueue) +
-             ", not \"" + *queue + "\"";
-    }
-    options.queue = n;
-  }
-  return {};
-}
-
 std::optional<PublisherSettings> SettingsFromOptions(const MqttOptions& options,
                                                      std::string& error) {
   if (!options.url) {

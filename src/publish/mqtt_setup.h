@@ -16,10 +16,6 @@ namespace orvel::publish {
 std::optional<PublisherSettings> SettingsFromOptions(const MqttOptions& options,
                                                      std::string& error);
 
-// Takes the MQTT options (value after "=" or as the next argument) out of
-// `args` into `options`, leaving the rest in order. An error text, or empty.
-std::string TakeMqttOptions(std::vector<std::string>& args, MqttOptions& options);
-
 // The host name, or "orvel" when it cannot be had.
 std::string HostName();
 

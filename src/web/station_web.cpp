@@ -27,32 +27,6 @@ std::string CheckWebOptions(const WebOptions& options) {
   return {};
 }
 
-std::string TakeWebOptions(std::vector<std::string>& args, WebOptions& options) {
-  std::vector<std::string> rest;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    const auto eq = arg.find('=');
-    const std::string name = arg.substr(0, eq);
-    std::optional<std::string>* field = name == "--metrics" ? &options.metrics
-                                        : name == "--http"  ? &options.http
-                                        : name == "--names" ? &options.names
-                                                            : nullptr;
-    if (field == nullptr) {
-      rest.push_back(arg);
-      continue;
-    }
-    if (*field) return name + " is given twice";
-    if (eq != std::string::npos) {
-      *field = arg.substr(eq + 1);
-    } else if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) {
-      *field = args[++i];
-    }
-    if (!*field || (*field)->empty()) return name + " needs a value";
-  }
-  args = std::move(rest);
-  return CheckWebOptions(options);
-}
-
 std::string HostName() {
 #ifdef _WIN32
   const char* name = std::getenv("COMPUTERNAME");
@@ -62,13 +36,6 @@ std::string HostName() {
   if (::gethostname(name, sizeof name - 1) != 0 || name[0] == '\0') return "orvel";
   return name;
 #endif
-}
-
-const char* WebOptionsUsage() {
-  return "  --metrics [ADDR:]PORT  serve Prometheus metrics at /metrics (address 127.0.0.1\n"
-         "                      unless given)\n"
-         "  --http [ADDR:]PORT  serve a page with every sensor and its plots at /\n"
-         "  --names FILE        the sensors' names (default $XDG_CONFIG_HOME/orvel/names.conf)\n";
 }
 
 StationWeb::StationWeb(WebOptions options, std::string station, const board::MqttCountSource* mqtt)

@@ -19,16 +19,8 @@ namespace orvel::web {
 
 class WebServer;
 
-// Takes the three options ("--http PORT" or "--http=PORT") out of `args`,
-// leaving the others for the front end's own parser; an empty string, or
-// what is wrong.
-std::string TakeWebOptions(std::vector<std::string>& args, WebOptions& options);
-
 // The system's host name, the station's name unless one is given.
 std::string HostName();
-
-// Help lines for the three options.
-const char* WebOptionsUsage();
 
 // The board, the history and the counters a station's page and metrics are
 // made from, fed by the station, and the server that shows them. Nothing is

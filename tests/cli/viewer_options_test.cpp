@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/print_args.h"
@@ -110,6 +111,46 @@ TEST(ViewerUsage, ListsEveryOptionButTheHiddenOne) {
   }
   EXPECT_EQ(usage.find("--screenshot-dir"), std::string::npos);
   EXPECT_TRUE(ParseViewerOptions({"--screenshot-dir", "/tmp/s"}).options);
+}
+
+// The web and MQTT options, which both programs share, in the viewer's words.
+TEST(ViewerOptionsShared, WebAndMqttOptionsWithTheirValues) {
+  const auto parsed = ParseViewerOptions(
+      {"--bus", "x.json", "--http", "8080", "--metrics=[::1]:9100", "--names", "/tmp/n.conf",
+       "--mqtt=mqtt://h", "--station", "lab 2", "--mqtt-ca", "/ca.pem", "--mqtt-queue", "7",
+       "--mqtt-credentials=/c", "--fast", "--rescan-every", "4", "--no-journal"});
+  ASSERT_TRUE(parsed.options) << parsed.error;
+  const ViewerOptions& o = *parsed.options;
+  EXPECT_EQ(o.web.http, "8080");
+  EXPECT_EQ(o.web.metrics, "[::1]:9100");
+  EXPECT_EQ(o.web.names, "/tmp/n.conf");
+  EXPECT_EQ(o.mqtt.url, "mqtt://h");
+  EXPECT_EQ(o.mqtt.station, "lab 2");
+  EXPECT_EQ(o.mqtt.caFile, "/ca.pem");
+  EXPECT_EQ(o.mqtt.credentials, "/c");
+  EXPECT_EQ(o.mqtt.queue, 7u);
+  EXPECT_TRUE(o.fast);
+  EXPECT_EQ(o.rescan_every, 4);
+
+  const std::pair<std::vector<std::string>, std::string> bad[] = {
+      {{"--http"}, "--http needs a value"},
+      {{"--http", "--bus", "b"}, "--http needs a value"},
+      {{"--http", "1", "--http", "2"}, "--http is given twice"},
+      {{"--metrics", "x:y"}, "--metrics expects [ADDR:]PORT, not \"x:y\""},
+      {{"--mqtt"}, "--mqtt needs a value"},
+      {{"--station", "lab"}, "--station needs --mqtt"},
+      {{"--mqtt", "mqtt://a", "--mqtt", "mqtt://b"}, "--mqtt is given twice"},
+      {{"--mqtt", "mqtt://a", "--mqtt-queue", "0"},
+       "--mqtt-queue needs a whole number from 1 to 10000000, not '0'"},
+      {{"--mqtt", "mqtt://a", "--mqtt-queue", "10000001"},
+       "--mqtt-queue needs a whole number from 1 to 10000000, not '10000001'"},
+      {{"--rescan-every", "3"}, "--rescan-every needs --fast"},
+  };
+  for (const auto& [args, error] : bad) {
+    const auto refused = ParseViewerOptions(args);
+    EXPECT_FALSE(refused.options) << args[0];
+    EXPECT_EQ(refused.error, error);
+  }
 }
 
 }  // namespace

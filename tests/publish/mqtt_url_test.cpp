@@ -162,44 +162,5 @@ TEST_F(CredentialsFile, SettingsFromTheCommandLine) {
 namespace orvel::publish {
 namespace {
 
-TEST(MqttOptions, TakenOutOfAViewerCommandLine) {
-  std::vector<std::string> args{"--bus",
-                                "b.json",
-                                "--mqtt=mqtt://h",
-                                "--station",
-                                "lab 2",
-                                "--no-journal",
-                                "--mqtt-ca",
-                                "/ca.pem",
-                                "--mqtt-queue",
-                                "7",
-                                "--mqtt-credentials=/c"};
-  MqttOptions m;
-  EXPECT_EQ(TakeMqttOptions(args, m), "");
-  EXPECT_EQ(args, (std::vector<std::string>{"--bus", "b.json", "--no-journal"}));
-  EXPECT_EQ(m.url, "mqtt://h");
-  EXPECT_EQ(m.station, "lab 2");
-  EXPECT_EQ(m.caFile, "/ca.pem");
-  EXPECT_EQ(m.credentials, "/c");
-  EXPECT_EQ(m.queue, 7u);
-
-  const std::pair<std::vector<std::string>, const char*> bad[] = {
-      {{"--mqtt"}, "--mqtt needs a value"},
-      {{"--mqtt", "--bus", "b"}, "--mqtt needs a value"},
-      {{"--station="}, "--station needs a value"},
-      {{"--mqtt", "mqtt://a", "--mqtt", "mqtt://b"}, "--mqtt is given twice"},
-      {{"--mqtt-queue", "0"}, "--mqtt-queue expects a whole number from 1 to 10000000, not \"0\""},
-      {{"--mqtt-queue", "-3"},
-       "--mqtt-queue expects a whole number from 1 to 10000000, not \"-3\""},
-      {{"--mqtt-queue", "10000001"},
-       "--mqtt-queue expects a whole number from 1 to 10000000, not \"10000001\""},
-  };
-  for (const auto& [given, error] : bad) {
-    std::vector<std::string> copy = given;
-    MqttOptions o;
-    EXPECT_EQ(TakeMqttOptions(copy, o), error);
-  }
-}
-
 }  // namespace
 }  // namespace orvel::publish

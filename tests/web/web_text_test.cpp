@@ -41,28 +41,6 @@ TEST(ListenAddress, Forms) {
   for (const Case& c : cases) EXPECT_EQ(ParseListenAddress(c.text), c.want) << c.text;
 }
 
-TEST(WebOptions, TakenOutOfTheArgumentsWithTheirValues) {
-  std::vector<std::string> args{
-      "--bus",   "x.json",      "--http",      "8080", "--metrics=[::1]:9100",
-      "--names", "/tmp/n.conf", "--no-journal"};
-  WebOptions o;
-  EXPECT_EQ(TakeWebOptions(args, o), "");
-  EXPECT_EQ(args, (std::vector<std::string>{"--bus", "x.json", "--no-journal"}));
-  EXPECT_EQ(o.http, "8080");
-  EXPECT_EQ(o.metrics, "[::1]:9100");
-  EXPECT_EQ(o.names, "/tmp/n.conf");
-
-  const std::vector<std::vector<std::string>> bad{{"--http"},
-                                                  {"--http", "--bus"},
-                                                  {"--http="},
-                                                  {"--http", "1", "--http", "2"},
-                                                  {"--metrics", "x:y"}};
-  for (auto args2 : bad) {
-    WebOptions w;
-    EXPECT_NE(TakeWebOptions(args2, w), "") << args2[0];
-  }
-}
-
 // A thermometer read fresh and a humidity module whose last read failed.
 struct TwoDevices {
   DeviceId t = FeedDevice(0x28, 0x12A3B4C);
