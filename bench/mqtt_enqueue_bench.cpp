@@ -19,7 +19,7 @@ publish::PublisherSettings Unreachable(std::size_t queue) {
   return s;
 }
 
-void OnReading(benchmark::State& state) {
+void BM_OnReading(benchmark::State& state) {
   const auto rom = onewire::MakeRom(0x28, 0x12A3B4C);
   const measure::Reading reading{
       {rom, onewire::RomText(rom), 0x28}, measure::Quantity::Temperature, 21.0625, 46000.5};
@@ -27,7 +27,7 @@ void OnReading(benchmark::State& state) {
   for (auto _ : state) publisher.OnReading(reading);
   state.counters["dropped"] = static_cast<double>(publisher.mqttCounters().dropped);
 }
-BENCHMARK(OnReading)->Arg(1000)->Arg(1000000);
+BENCHMARK(BM_OnReading)->Arg(1000)->Arg(1000000);
 
 }  // namespace
 
