@@ -49,14 +49,7 @@ int main(int argc, char** argv) {
     std::cout << app::kAppTitle << measure::kVersionSuffix << '\n';
     return 0;
   }
-  measure::StartupAnswers answers;
-  if (options.journal) {
-    answers.journal = true;
-    answers.folder = *options.journal;
-  } else if (options.no_journal) {
-    answers.journal = false;
-  }
-  answers.interval = options.interval;
+  const measure::StartupAnswers answers = cli::StartupAnswersOf(options);
   if (answers.journal.value_or(false) && !std::filesystem::is_directory(answers.folder)) {
     return Fail("journal folder '" + answers.folder + "' is not a folder");
   }
@@ -106,8 +99,7 @@ int main(int argc, char** argv) {
   // overview shows on the page too.
   app::FrmMainDeps deps{
       driver->tmex(), clock, dialogs, timers, files, core::ProcessLocaleSeparators(), answers};
-  deps.fast =
-      measure::FastMode{options.fast, options.rescan_every.value_or(measure::kDefaultRescanEvery)};
+  deps.fast = cli::FastModeOf(options);
   if (options.web.names) deps.namesFile = *options.web.names;
   deps.renamed = [&web](const onewire::RomCode& rom, const std::string& name) {
     web.board().SetName(rom, name);

@@ -55,6 +55,11 @@ void AddCommonOptions(CommandLine& line, CommonOptions& options) {
   }
 }
 
+measure::FastMode FastModeOf(const CommonOptions& options) {
+  return measure::FastMode{options.fast,
+                           options.rescan_every.value_or(measure::kDefaultRescanEvery)};
+}
+
 std::string CheckCommonOptions(const CommonOptions& options) {
   return web::CheckWebOptions(options.web);
 }

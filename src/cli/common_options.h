@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cli/command_line.h"
+#include "measure/fast_mode.h"
 #include "publish/mqtt_options.h"
 #include "web/web_options.h"
 
@@ -32,6 +33,9 @@ void AddCommonOptions(CommandLine& line, CommonOptions& options);
 // What the parser cannot check by itself (listen addresses); an empty
 // string, or the line saying what is wrong.
 std::string CheckCommonOptions(const CommonOptions& options);
+
+// The fast mode the options ask for; off unless --fast.
+measure::FastMode FastModeOf(const CommonOptions& options);
 
 // --config, --help and --version, which end the option list.
 void AddClosingOptions(CommandLine& line, CommonOptions& options);

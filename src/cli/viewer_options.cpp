@@ -30,6 +30,18 @@ ParsedViewerOptions ParseViewerOptions(const std::vector<std::string>& args) {
   return {options, {}};
 }
 
+measure::StartupAnswers StartupAnswersOf(const ViewerOptions& options) {
+  measure::StartupAnswers answers;
+  if (options.journal) {
+    answers.journal = true;
+    answers.folder = *options.journal;
+  } else if (options.no_journal) {
+    answers.journal = false;
+  }
+  answers.interval = options.interval;
+  return answers;
+}
+
 std::string ViewerUsage() {
   ViewerOptions options;
   CommandLine line;

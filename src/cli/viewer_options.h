@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/common_options.h"
+#include "measure/startup_dialogue.h"
 
 namespace orvel::cli {
 
@@ -24,5 +25,9 @@ struct ParsedViewerOptions {
 ParsedViewerOptions ParseViewerOptions(const std::vector<std::string>& args);
 
 std::string ViewerUsage();
+
+// The start-up questions the options answer: --journal DIR or --no-journal,
+// and --interval; the others are asked.
+measure::StartupAnswers StartupAnswersOf(const ViewerOptions& options);
 
 }  // namespace orvel::cli

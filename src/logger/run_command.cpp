@@ -143,7 +143,7 @@ int RunPolls(drivers::Driver& driver, core::Clock& clock, core::VirtualClock* vi
   measure::Station station(
       driver.tmex(), window.Controls(),
       measure::StationPlatform{clock, loop, dialogs, separators, *timers, loop, files}, settings,
-      measure::FastMode{options.fast, options.rescan_every.value_or(measure::kDefaultRescanEvery)});
+      cli::FastModeOf(options));
 
   if (!web.Start(station.feed(), err)) return 1;
 

@@ -82,14 +82,7 @@ int main() {
   if (options.web.any() || options.mqtt.url) {
     return Fail("--metrics, --http and --mqtt are not available in the Windows build");
   }
-  measure::StartupAnswers answers;
-  if (options.journal) {
-    answers.journal = true;
-    answers.folder = *options.journal;
-  } else if (options.no_journal) {
-    answers.journal = false;
-  }
-  answers.interval = options.interval;
+  const measure::StartupAnswers answers = cli::StartupAnswersOf(options);
   if (answers.journal.value_or(false) &&
       !std::filesystem::is_directory(std::filesystem::path(
           std::u8string(reinterpret_cast<const char8_t*>(answers.folder.c_str()))))) {
@@ -112,8 +105,7 @@ int main() {
   win32::Win32Dialogs dialogs(win32::Wide(app::kAppTitle));
   win32::MainWindowDeps deps{
       driver->tmex(), clock, dialogs, timers, files, core::ProcessLocaleSeparators(), answers};
-  deps.fast =
-      measure::FastMode{options.fast, options.rescan_every.value_or(measure::kDefaultRescanEvery)};
+  deps.fast = cli::FastModeOf(options);
   win32::MainWindow window(std::move(deps));
   dialogs.SetOwner(window.handle());
   window.FormCreate();

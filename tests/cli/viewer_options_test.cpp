@@ -153,5 +153,23 @@ TEST(ViewerOptionsShared, WebAndMqttOptionsWithTheirValues) {
   }
 }
 
+TEST(ViewerOptionsShared, AnswerTheStartUpQuestionsTheyGive) {
+  const auto journal =
+      StartupAnswersOf(*ParseViewerOptions({"--journal", "/j", "--interval", "9"}).options);
+  EXPECT_EQ(journal.journal, true);
+  EXPECT_EQ(journal.folder, "/j");
+  EXPECT_EQ(journal.interval, 9);
+  const auto none = StartupAnswersOf(*ParseViewerOptions({"--no-journal"}).options);
+  EXPECT_EQ(none.journal, false);
+  EXPECT_EQ(none.interval, std::nullopt);
+  const auto asked = StartupAnswersOf(*ParseViewerOptions({}).options);
+  EXPECT_EQ(asked.journal, std::nullopt);
+  EXPECT_EQ(asked.interval, std::nullopt);
+  EXPECT_FALSE(FastModeOf(*ParseViewerOptions({}).options).enabled);
+  const auto fast = FastModeOf(*ParseViewerOptions({"--fast", "--rescan-every", "3"}).options);
+  EXPECT_TRUE(fast.enabled);
+  EXPECT_EQ(fast.rescanEvery, 3);
+}
+
 }  // namespace
 }  // namespace orvel::cli
